@@ -1,0 +1,38 @@
+#include "module/linkage.h"
+
+#include "gauges/gauge_table.h"
+
+namespace {
+
+void GAUGE_CALL module_init() {}
+void GAUGE_CALL module_deinit() {}
+
+}  // namespace
+
+extern "C" {
+
+constinit ImportTableRecord ImportTable = {{
+    {kImportServicesId, nullptr},
+    {0, nullptr},
+}};
+
+// Gauges in the order the simulator's panel files have always seen them;
+// the first null pointer ends the table.
+constinit LinkageRecord Linkage = {
+    .module_id = kModuleId,
+    .init = module_init,
+    .deinit = module_deinit,
+    .flags = 0,
+    .status = 0,
+    .version = kModuleVersion,
+    .gauges =
+        {
+            &vertical_speed_gauge,
+            &attitude_gauge,
+            &airspeed_gauge,
+            &turn_coordinator_gauge,
+            &altimeter_gauge,
+            nullptr,
+        },
+};
+}
