@@ -1,0 +1,112 @@
+// The stand-in host's simulated aircraft: every variable the gauges read, by
+// token, kept as exact internal state (radio frequencies in kHz as integers,
+// the BCD words derived from them), the effect of every event the gauges
+// send, the two calculator expressions the gauges evaluate, and a small
+// deterministic model that lets a scripted cold start bring the panel alive.
+// Only + - * / and sqrt are used in the model, so the native and the 32-bit
+// Windows builds compute the same values bit for bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "elements/records.h"
+
+// One row per simulator variable. BCD variables are 32-bit integers
+// (radio frequencies and the transponder code); every other one is a float64
+// in the unit given.
+struct AircraftVariable {
+  int32_t token;
+  const char* name;
+  const char* unit;
+  double default_value;
+  bool bcd;
+};
+
+std::span<const AircraftVariable> aircraft_variables();
+const AircraftVariable* find_aircraft_variable(int32_t token);
+const AircraftVariable* find_aircraft_variable(std::string_view name);
+
+struct WindowActions {
+  std::function<void(uint32_t window_id)> open;
+  std::function<void(uint32_t window_id)> close;
+  std::function<void(uint32_t window_id)> toggle;
+};
+
+struct AircraftEvent {
+  uint32_t event;
+  uint32_t value;
+};
+
+struct IdentAudio {
+  bool adf = false;
+  bool nav1 = false;
+  bool nav2 = false;
+};
+
+class Aircraft {
+ public:
+  Aircraft();
+
+  // As the lookup_var service: float64 in value.number, or the 32-bit
+  // integer in value.integer for BCD variables. An unknown token reads zero
+  // and is remembered in unknown_tokens().
+  void lookup(ModuleVar& var) const;
+  double number(int32_t token) const;
+  int32_t integer(int32_t token) const;
+  // For BCD variables `value` is the BCD word. False for an unknown token or
+  // a value the variable cannot hold (non-finite, or a BCD word that is not
+  // a valid frequency or code).
+  bool set(int32_t token, double value);
+
+  void set_window_actions(WindowActions actions);
+  void apply_event(uint32_t event, uint32_t value);
+  void advance(double seconds);
+
+  // Answers "(A:RECIP CARBURETOR TEMPERATURE:1,celsius)" into *number and
+  // "(A:ATC ID,string)" into *text (valid until the next call); anything
+  // else, or a missing destination, returns false with a diagnostic.
+  bool calculate(const char* expression, double* number, const char** text,
+                 std::string& diagnostic);
+
+  void set_registration(std::string registration);
+  const std::string& registration() const { return registration_; }
+
+  IdentAudio ident_audio() const;
+  // View steps (65734, 65735, 65875) and host-window events (65564, 65876,
+  // 66432), in the order received.
+  const std::vector<AircraftEvent>& host_events() const { return host_events_; }
+  const std::vector<AircraftEvent>& unknown_events() const {
+    return unknown_events_;
+  }
+  const std::vector<int32_t>& unknown_tokens() const { return unknown_tokens_; }
+
+ private:
+  struct State;
+  double& slot(int32_t token);
+  double slot_value(int32_t token) const;
+
+  std::vector<double> values_;  // parallel to aircraft_variables()
+  int32_t com_khz_;
+  int32_t com_standby_khz_;
+  int32_t nav1_khz_;
+  int32_t nav1_standby_khz_;
+  int32_t nav2_khz_;
+  int32_t nav2_standby_khz_;
+  int32_t adf_tenths_khz_;
+  int32_t transponder_code_;
+  double flaps_target_;
+  double cowl_flaps_target_;
+  std::string registration_;
+  std::string text_result_;
+  WindowActions window_actions_;
+  std::vector<AircraftEvent> host_events_;
+  std::vector<AircraftEvent> unknown_events_;
+  mutable std::vector<int32_t> unknown_tokens_;
+};
