@@ -52,7 +52,8 @@ struct StaticImageRow {
 
 constexpr StaticImageElement static_image(StaticImageRow row) {
   StaticImageElement e{};
-  e.head = element_head(kStaticImage, row.bitmap, row.at, {}, row.flags, nullptr);
+  e.head =
+      element_head(kStaticImage, row.bitmap, row.at, {}, row.flags, nullptr);
   return e;
 }
 

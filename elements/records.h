@@ -9,7 +9,12 @@
 
 #include "module/callconv.h"
 
+// The simulator's records are packed to 4 bytes. The native 64-bit build
+// keeps natural alignment instead: its layout is its own, and unaligned
+// pointers would be undefined behaviour there.
+#if RECORDS_ARE_32BIT
 #pragma pack(push, 4)
+#endif
 
 struct ElementHeader;
 struct GaugeHeader;
@@ -297,7 +302,9 @@ struct LinkageRecord {
   GaugeHeader* gauges[61];
 };
 
+#if RECORDS_ARE_32BIT
 #pragma pack(pop)
+#endif
 
 #if RECORDS_ARE_32BIT
 static_assert(sizeof(ModuleVar) == 28);

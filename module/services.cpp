@@ -23,15 +23,14 @@ void trigger_key_event(uint32_t event, uint32_t value) {
 }
 
 void panel_window_toggle(uint32_t window_id) {
-  if (auto call =
-          service<PanelWindowToggleService>(kServicePanelWindowToggle))
+  if (auto call = service<PanelWindowToggleService>(kServicePanelWindowToggle))
     call(window_id);
 }
 
 void execute_calculator_code(const char* expression, double* number,
                              int32_t* integer, const char** text) {
-  if (auto call = service<ExecuteCalculatorCodeService>(
-          kServiceExecuteCalculatorCode))
+  if (auto call =
+          service<ExecuteCalculatorCodeService>(kServiceExecuteCalculatorCode))
     call(expression, number, integer, text);
 }
 

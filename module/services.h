@@ -21,9 +21,9 @@ using PanelWindowToggleService = int32_t(GAUGE_CALL*)(uint32_t window_id);
 using TriggerKeyEventService = int32_t(GAUGE_CALL*)(uint32_t event,
                                                     uint32_t value);
 using LookupVarService = void(GAUGE_CALL*)(ModuleVar* var);
-using ExecuteCalculatorCodeService = int32_t(GAUGE_CALL*)(
-    const char* expression, double* number, int32_t* integer,
-    const char** text);
+using ExecuteCalculatorCodeService =
+    int32_t(GAUGE_CALL*)(const char* expression, double* number,
+                         int32_t* integer, const char** text);
 
 void lookup_var(ModuleVar* var);
 void trigger_key_event(uint32_t event, uint32_t value);

@@ -27,8 +27,8 @@ double GAUGE_CALL caged_flag(ElementHeader* head) {
 constinit NonlinearityEntry bank_table[] = {mark(-90, 177, 130),
                                             mark(90, 77, 130)};
 
-constexpr FailureEntry gyro_failures[] = {{8, 0, 0}, {2, 0, 0}, {4, 0, 0},
-                                          kFailuresEnd};
+constexpr FailureEntry gyro_failures[] = {
+    {8, 0, 0}, {2, 0, 0}, {4, 0, 0}, kFailuresEnd};
 
 constinit ElementChain chain{
     &attitude_gauge,
@@ -81,8 +81,7 @@ constinit MouseRect mouse_areas[] = {
                       kMouseLeftSingle | kMouseRepeat, 66319),
     mouse_event_child({132, 239, 21, 42}, kCursorUpArrow,
                       kMouseLeftSingle | kMouseRepeat, 66318),
-    mouse_event_child({213, 223, 80, 80}, kCursorHand, kMouseLeftSingle,
-                      66373),
+    mouse_event_child({213, 223, 80, 80}, kCursorHand, kMouseLeftSingle, 66373),
     mouse_parent_end(),
     mouse_end(),
 };

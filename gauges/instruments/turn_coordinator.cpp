@@ -33,8 +33,8 @@ constinit NonlinearityEntry symbol_table[] = {
     mark(5, 153, 156),
 };
 
-constexpr FailureEntry symbol_failures[] = {{18, 1, 0}, {20, 2, 0},
-                                            kFailuresEnd};
+constexpr FailureEntry symbol_failures[] = {
+    {18, 1, 0}, {20, 2, 0}, kFailuresEnd};
 
 constinit ElementChain chain{
     &turn_coordinator_gauge,

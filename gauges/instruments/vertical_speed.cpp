@@ -35,8 +35,8 @@ constinit NonlinearityEntry needle_table[] = {
 };
 static_assert(std::size(needle_table) == 15);
 
-constexpr FailureEntry needle_failures[] = {{19, 1, 0}, {3, 2, 0},
-                                            kFailuresEnd};
+constexpr FailureEntry needle_failures[] = {
+    {19, 1, 0}, {3, 2, 0}, kFailuresEnd};
 
 constinit ElementChain chain{
     &vertical_speed_gauge,

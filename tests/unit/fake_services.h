@@ -12,7 +12,7 @@
 #include "module/services.h"
 
 struct ServiceCall {
-  int entry = 0;  // kServiceLookupVar, kServiceTriggerKeyEvent, ...
+  int entry = 0;       // kServiceLookupVar, kServiceTriggerKeyEvent, ...
   int64_t first = 0;   // token, event, window identifier
   int64_t second = 0;  // event value
   std::string text;    // calculator expression
