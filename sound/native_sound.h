@@ -1,0 +1,56 @@
+// Controls of the native sound layer, for tests and the native host: make any
+// one step fail, count the objects created and released, and watch plays.
+#pragma once
+
+#include <cstdint>
+
+enum class SoundStep : int32_t {
+  kNone,
+  kProgramPath,
+  kCreateDevice,
+  kCooperativeLevel,
+  kLockResource,
+  kOpenMemoryFile,
+  kDescendRiff,
+  kDescendFormat,
+  kReadFormat,
+  kAscendFormat,
+  kDescendData,
+  kAllocate,
+  kReadData,
+  kCreateBuffer,
+  kLockBuffer,
+  kUnlockBuffer,
+  kRewindBuffer,
+  kPlay,
+};
+
+struct NativeSoundCounts {
+  int32_t devices_created = 0;
+  int32_t devices_released = 0;
+  int32_t buffers_created = 0;
+  int32_t buffers_released = 0;
+  int32_t resources_locked = 0;
+  int32_t resources_released = 0;
+  int32_t files_opened = 0;
+  int32_t files_closed = 0;
+  int32_t blocks_allocated = 0;
+  int32_t blocks_freed = 0;
+  int32_t plays = 0;
+};
+
+using PlayObserver = void (*)(void* context, uint32_t sample_bytes);
+
+// Back to the state at load: sound enabled, no failure, counts at zero, a host
+// program "corvelain_host" with an "FS98MAIN" window, no observer. Objects
+// still held by slots are the caller's to release first.
+void native_sound_reset();
+void native_sound_fail_at(SoundStep step);
+void native_sound_set_program_path(const char* path);
+// The one window the native layer knows, or none with a null class.
+void native_sound_set_window_class(const char* class_name);
+void native_sound_observe_plays(PlayObserver observer, void* context);
+const NativeSoundCounts& native_sound_counts();
+// Bytes the buffer holds, as filled at load.
+uint32_t native_sound_buffer_bytes(const struct SoundBuffer* buffer);
+const uint8_t* native_sound_buffer_samples(const struct SoundBuffer* buffer);
