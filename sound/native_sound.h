@@ -50,6 +50,8 @@ void native_sound_set_program_path(const char* path);
 // The one window the native layer knows, or none with a null class.
 void native_sound_set_window_class(const char* class_name);
 void native_sound_observe_plays(PlayObserver observer, void* context);
+// Every resource look-up answers with these bytes (null: the recordings).
+void native_sound_override_resource(const void* bytes, uint32_t size);
 const NativeSoundCounts& native_sound_counts();
 // Bytes the buffer holds, as filled at load.
 uint32_t native_sound_buffer_bytes(const struct SoundBuffer* buffer);

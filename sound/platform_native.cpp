@@ -35,6 +35,8 @@ struct NativeState {
   char program_path[260] = "C:\\corvelain\\corvelain_host.exe";
   char window_class[64] = "FS98MAIN";
   bool has_window = true;
+  const void* override_bytes = nullptr;
+  uint32_t override_size = 0;
   PlayObserver observer = nullptr;
   void* observer_context = nullptr;
   NativeSoundCounts counts;
@@ -101,6 +103,11 @@ void native_sound_observe_plays(PlayObserver observer, void* context) {
   state.observer_context = context;
 }
 
+void native_sound_override_resource(const void* bytes, uint32_t size) {
+  state.override_bytes = bytes;
+  state.override_size = size;
+}
+
 const NativeSoundCounts& native_sound_counts() { return state.counts; }
 
 uint32_t native_sound_buffer_bytes(const SoundBuffer* buffer) {
@@ -146,6 +153,11 @@ void platform_release_device(SoundDevice* device) {
 bool platform_lock_wave_resource(void*, int32_t resource_id,
                                  ResourceBytes* bytes) {
   if (fails(SoundStep::kLockResource)) return false;
+  if (state.override_bytes != nullptr) {
+    *bytes = {.data = state.override_bytes, .size = state.override_size};
+    ++state.counts.resources_locked;
+    return true;
+  }
   const EmbeddedRecording* recording = find_recording(resource_id);
   if (recording == nullptr) return false;
   *bytes = {.data = recording->bytes, .size = recording->size};
