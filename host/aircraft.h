@@ -22,11 +22,11 @@
 // (radio frequencies and the transponder code); every other one is a float64
 // in the unit given.
 struct AircraftVariable {
-  int32_t token;
-  const char* name;
-  const char* unit;
-  double default_value;
-  bool bcd;
+  int32_t token = 0;
+  const char* name = "";
+  const char* unit = "";
+  double default_value = 0.0;
+  bool bcd = false;
 };
 
 std::span<const AircraftVariable> aircraft_variables();
@@ -78,35 +78,55 @@ class Aircraft {
   void set_registration(std::string registration);
   const std::string& registration() const { return registration_; }
 
-  IdentAudio ident_audio() const;
+  IdentAudio ident_audio() const { return ident_audio_; }
+  // With the model off, advance() only moves the clocks, so a value set by
+  // hand stays as set.
+  void set_model_enabled(bool enabled) { model_enabled_ = enabled; }
   // View steps (65734, 65735, 65875) and host-window events (65564, 65876,
   // 66432), in the order received.
   const std::vector<AircraftEvent>& host_events() const { return host_events_; }
   const std::vector<AircraftEvent>& unknown_events() const {
     return unknown_events_;
   }
+  // Known events whose value the aircraft cannot take (a set-event with a
+  // malformed BCD word, a window event with no window actions set).
+  const std::vector<AircraftEvent>& rejected_events() const {
+    return rejected_events_;
+  }
   const std::vector<int32_t>& unknown_tokens() const { return unknown_tokens_; }
 
  private:
-  struct State;
+  struct Engine {
+    bool running = false;
+    double starter_seconds = 0.0;
+    double carburetor_celsius = 15.0;
+  };
+
+  double value(int32_t token) const;
   double& slot(int32_t token);
-  double slot_value(int32_t token) const;
+  double input(int32_t token, double low, double high) const;
+  void toggle(int32_t token);
+  void step_magnetos(int direction);
+  void move_toward(int32_t token, double target, double full, double rate,
+                   double seconds);
+  void run_engine(double seconds);
 
   std::vector<double> values_;  // parallel to aircraft_variables()
-  int32_t com_khz_;
-  int32_t com_standby_khz_;
+  int32_t com1_khz_;
   int32_t nav1_khz_;
-  int32_t nav1_standby_khz_;
   int32_t nav2_khz_;
-  int32_t nav2_standby_khz_;
   int32_t adf_tenths_khz_;
-  int32_t transponder_code_;
-  double flaps_target_;
-  double cowl_flaps_target_;
+  int32_t transponder_code_;  // four octal digits held as decimal, e.g. 7000
+  double flaps_target_ = 0.0;
+  double cowl_flaps_target_ = 0.0;
+  Engine engine_;
+  IdentAudio ident_audio_;
+  bool model_enabled_ = true;
   std::string registration_;
   std::string text_result_;
   WindowActions window_actions_;
   std::vector<AircraftEvent> host_events_;
   std::vector<AircraftEvent> unknown_events_;
+  std::vector<AircraftEvent> rejected_events_;
   mutable std::vector<int32_t> unknown_tokens_;
 };

@@ -2,6 +2,12 @@
 // window's identifier, size, position and visibility, and the gauges placed
 // on it. Parsing either yields the whole configuration or an error naming
 // file, line and reason; nothing half-parsed is returned.
+//
+// Keys and section names are case-insensitive. "//" starts a comment
+// anywhere on a line and ';' a whole-line comment. Sections other than
+// [Window Titles] and [WindowNN] are skipped, as are unknown keys.
+// window_size= is taken as the size when size_mm= is absent; position= and
+// window_pos= are both x,y.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +18,9 @@
 #include <vector>
 
 // gaugeNN=Module!Gauge_Name, x, y[, w[, h]][, parameter text]
-// The parameter text is everything after the last numeric field, trimmed,
-// and may itself contain commas.
+// The parameter text is everything after the last numeric field, trimmed;
+// it may contain commas but not "//", and one that is a plain integer is
+// only taken as text after all four numbers.
 struct GaugePlacement {
   int number = 0;
   std::string module;
