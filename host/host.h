@@ -1,0 +1,167 @@
+// The stand-in simulator: owns the aircraft and the panel windows, builds
+// and drives the module's gauges through their records, answers the
+// module's service calls and routes the mouse. Everything it observes
+// through its side of the contract is kept as observations, in order.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "elements/records.h"
+#include "host/aircraft.h"
+#include "host/loader.h"
+#include "host/panel_config.h"
+#include "module/services.h"
+
+inline constexpr int kFramesPerSecond = 18;
+inline constexpr int kServiceEntries = 80;
+
+struct ServiceCall {
+  int entry = 0;        // 35, 36, 40 or 69
+  uint32_t first = 0;   // window, event or token
+  uint32_t second = 0;  // event value
+  std::string text;     // calculator expression
+};
+
+struct Observation {
+  int64_t frame = 0;
+  std::string text;
+};
+
+struct SentEvent {
+  uint32_t event = 0;
+  uint32_t value = 0;
+  bool operator==(const SentEvent&) const = default;
+};
+
+// What one element shows after the latest frame.
+struct ElementView {
+  uint32_t kind = 0;
+  bool drawn = false;
+  double values[3] = {0, 0, 0};  // value; or x, y, rotation
+  double angle = 0;              // needle, in [0, 360)
+  int32_t icon_index = -1;
+  std::string text;  // string, UTF-8
+};
+std::string describe(const ElementView& view);
+
+struct ElementState {
+  double values[3] = {0, 0, 0};
+  double angle = 0;
+  bool has_angle = false;
+  int32_t icon_index = -1;
+  bool drawn = false;
+  bool updated = false;
+  std::vector<char> text;
+  std::vector<double> table_angles;
+};
+
+struct GaugeInstance {
+  GaugeHeader* header = nullptr;
+  size_t window = 0;
+  const GaugePlacement* placement = nullptr;
+  int ordinal = 1;  // among placements of the same gauge, panel order
+  bool installed = false;
+  std::vector<char> parameter_text;
+  std::vector<ElementHeader*> elements;  // chain order, root first
+  std::vector<ElementState> states;
+};
+
+class Host {
+ public:
+  // Checks every placement against the module before anything runs.
+  static std::variant<std::unique_ptr<Host>, std::string> create(
+      LoadedModule module, PanelConfig panel);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // Hands the module its services, calls init and opens the visible windows.
+  void start();
+  // Closes every window, calls deinit and takes the services back.
+  void stop();
+
+  Aircraft& aircraft() { return aircraft_; }
+  const PanelConfig& panel() const { return panel_; }
+  int64_t frame() const { return frame_; }
+
+  void run_frames(int64_t frames);
+
+  bool has_window(uint32_t ident) const;
+  bool window_open(uint32_t ident) const;
+  void open_window(uint32_t ident);
+  void close_window(uint32_t ident);
+  void toggle_window(uint32_t ident);
+
+  GaugeInstance* find_instance(std::string_view gauge, int ordinal);
+  const std::vector<GaugeInstance>& instances() const { return instances_; }
+
+  // A button press: the answering child sends its event or gets its
+  // callback. Returns the child, or null when nothing answers.
+  const MouseRect* press(GaugeInstance& gauge, int32_t x, int32_t y,
+                         uint32_t button);
+  // The same child answering again while held (repeat areas only).
+  void repeat(GaugeInstance& gauge, const MouseRect* area, int32_t x, int32_t y,
+              uint32_t button);
+  // The pointer moved to (x, y) with the left button held (drag areas).
+  void drag(GaugeInstance& gauge, const MouseRect* area, int32_t x, int32_t y);
+  // UTF-8 tooltip text under the point, empty when none.
+  std::string tooltip(GaugeInstance& gauge, int32_t x, int32_t y);
+
+  // 1-based element number in chain order (1 is the background).
+  bool element_view(const GaugeInstance& gauge, int number,
+                    ElementView& view) const;
+
+  void set_failure(int32_t key, bool active);
+
+  const std::vector<ServiceCall>& service_calls() const { return calls_; }
+  void clear_service_calls() { calls_.clear(); }
+  std::vector<Observation> take_observations();
+  std::vector<SentEvent> take_sent_events();
+
+  // The four services, as the module reaches them.
+  void service_lookup(ModuleVar* var);
+  void service_trigger(uint32_t event, uint32_t value);
+  void service_toggle(uint32_t ident);
+  void service_calculate(const char* expression, double* number,
+                         int32_t* integer, const char** text);
+
+ private:
+  Host(LoadedModule module, PanelConfig panel);
+
+  void observe(std::string text);
+  void send_event(uint32_t event, uint32_t value, const char* source);
+  void apply_window_actions();
+  void set_window(size_t window, bool open);
+  void install(GaugeInstance& gauge);
+  void update(GaugeInstance& gauge);
+  void use_parameter_text(GaugeInstance& gauge);
+  void refresh(ElementHeader* element);
+  void evaluate(GaugeInstance& gauge, size_t index);
+
+  struct WindowAction {
+    char kind;  // 'o', 'c', 't'
+    uint32_t ident;
+  };
+
+  LoadedModule module_;
+  PanelConfig panel_;
+  Aircraft aircraft_;
+  bool started_ = false;
+  int64_t frame_ = 0;
+  std::vector<bool> window_open_;
+  std::vector<GaugeInstance> instances_;
+  std::deque<WindowAction> window_actions_;
+  std::set<int32_t> failures_;
+  std::vector<ServiceCall> calls_;
+  std::vector<Observation> observations_;
+  std::vector<SentEvent> sent_events_;
+  std::map<std::string, std::string> calculator_results_;
+};

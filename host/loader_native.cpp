@@ -1,0 +1,21 @@
+#include "host/loader.h"
+#include "module/linkage.h"
+
+bool load_module(const std::string& path, LoadedModule& module,
+                 std::string& error) {
+  if (!path.empty()) {
+    error =
+        "this build has the module linked in; --module is for the "
+        "Windows build";
+    return false;
+  }
+  module.imports = &ImportTable;
+  module.linkage = &Linkage;
+  module.handle = &Linkage;
+  module.name = "Corvelain_Instr";
+  return true;
+}
+
+void unload_module(LoadedModule& module) { module = {}; }
+
+const char* default_module_file() { return "(linked in)"; }
