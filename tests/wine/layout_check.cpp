@@ -1,1 +1,1278 @@
-int main(){return 0;}
+// Checks the real module the way the simulator meets it: loads the library,
+// finds its two exported records and reads the gauge table, the element
+// chains and the mouse areas by byte offset alone. It shares no header with
+// the module on purpose, so that a wrong offset there cannot hide behind the
+// same wrong offset here.
+//
+//   layout_check [--list] MODULE
+//
+// Prints one line per failed check and closes with "N passed, N failed".
+// With --list it only lists the gauges it finds.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// What the module must hold.
+
+// Every gauge of the module in table order, with what its header and element
+// chain must show. Counts of element kinds are in kind order: static, needle,
+// string, slider, icon, moving image, sprite.
+struct GaugeRow {
+  const char* name;
+  uint32_t width_mm;
+  bool gauge_callback;
+  std::array<int, 7> kinds;
+  int clickable;
+};
+
+constexpr GaugeRow kGaugeTable[] = {
+    {"Shut_Down", 30, true, {1, 0, 0, 0, 0, 0, 0}, 0},
+    {"Registration", 150, true, {1, 0, 1, 0, 0, 0, 0}, 0},
+    {"Kneeboard_Toggle", 19, false, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"ATC_Toggle", 19, false, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Map_Toggle", 19, false, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Invisible_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Close_Subpanel", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Radios_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Landing_View_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"GPS_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Throttle_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Compass_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Fuel_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Electricity_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
+    {"Radio_COM", 100, true, {1, 0, 1, 0, 2, 0, 1}, 4},
+    {"Radio_ADF", 100, true, {2, 3, 1, 0, 3, 0, 1}, 7},
+    {"Radio_NAV1", 100, true, {1, 2, 0, 0, 4, 4, 0}, 6},
+    {"Radio_NAV2", 100, true, {1, 2, 0, 0, 4, 4, 0}, 6},
+    {"Radio_IFF_XPDR", 100, true, {1, 0, 0, 0, 3, 4, 0}, 10},
+    {"Gyro_Compass", 100, false, {1, 1, 0, 0, 1, 1, 0}, 2},
+    {"Vertical_Speed", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Attitude", 100, false, {2, 1, 0, 1, 1, 0, 1}, 3},
+    {"Airspeed", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Turn_Coordinator", 100, false, {2, 1, 0, 1, 1, 0, 0}, 0},
+    {"Altimeter", 100, false, {2, 4, 0, 0, 0, 4, 0}, 2},
+    {"Manifold_Pressure", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"CHT_Indicator", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Tachometer", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Oil_Pressure", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Oil_Temperature", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Fuel_Pressure", 63, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Fuel_Quantity_Left", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Fuel_Quantity_Right", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Magnetos_Switch", 40, false, {1, 0, 0, 0, 1, 0, 0}, 2},
+    {"Carburetor_Temp", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"Throttle_Control", 180, false, {1, 0, 0, 3, 0, 0, 0}, 3},
+    {"Breguet_Timer", 100, false, {2, 4, 0, 0, 0, 0, 1}, 4},
+    {"Whiskey_Compass", 76, false, {1, 0, 0, 0, 0, 1, 0}, 0},
+    {"ADF_Indicator", 100, false, {2, 2, 0, 0, 0, 0, 1}, 2},
+    {"OAT_Indicator", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
+    {"VOR1_Indicator", 100, false, {3, 4, 1, 0, 2, 0, 0}, 2},
+    {"Voltmeter", 100, false, {3, 1, 0, 0, 0, 0, 0}, 0},
+    {"Flaps_Indicator", 33, false, {1, 0, 0, 1, 0, 0, 0}, 0},
+    {"Starter_Switch", 30, true, {1, 0, 0, 0, 2, 0, 0}, 1},
+    {"Cowl_Flaps_Switch", 40, false, {1, 0, 0, 0, 1, 0, 0}, 2},
+    {"Battery_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Generator_Switch", 30, true, {1, 0, 0, 0, 2, 0, 0}, 1},
+    {"Avionics_Switch", 30, false, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Flaps_Switch", 40, false, {1, 0, 0, 0, 1, 0, 0}, 2},
+    {"Fuel_Oil_Valve", 30, true, {1, 0, 0, 0, 2, 0, 0}, 2},
+    {"Fuel_Pump_Switch", 25, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Navigation_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Landing_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Pitot_Heat_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Beacon_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Panel_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
+    {"Low_Fuel_Light_Left", 76, false, {1, 0, 0, 0, 1, 0, 0}, 0},
+    {"Low_Fuel_Light_Right", 76, false, {1, 0, 0, 0, 1, 0, 0}, 0},
+    {"Generator_Light", 30, false, {1, 0, 0, 0, 1, 0, 0}, 0},
+    {"Pitot_Heat_Light", 30, false, {1, 0, 0, 0, 1, 0, 0}, 0},
+};
+constexpr int kGaugeCount = 60;
+static_assert(std::size(kGaugeTable) == kGaugeCount);
+
+enum Kind : uint32_t {
+  kStatic = 0,
+  kNeedle = 1,
+  kString = 2,
+  kSlider = 3,
+  kIcon = 4,
+  kMoving = 5,
+  kSprite = 6,
+};
+
+struct XY {
+  int32_t x = 0;
+  int32_t y = 0;
+};
+
+struct Box {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+struct Failure {
+  int32_t key;
+  int32_t action;
+};
+
+// One calibration point of a needle table, by entry number from 1.
+struct Mark {
+  int entry;
+  double value;
+  int32_t x;
+  int32_t y;
+};
+
+// One element of a gauge, in drawing order. `tokens`, `numbers` and
+// `callbacks` follow the kind's layout below (for a sprite: x, y and rotation
+// sources; x scale, y scale, rotation scale, texture scales x and y).
+struct ElementRow {
+  uint32_t kind;
+  int32_t bitmap;
+  XY at;
+  XY offset = {};
+  uint32_t flags = 0;
+  std::array<int32_t, 3> tokens = {};
+  std::array<double, 6> numbers = {};
+  const char* callbacks = "";
+  std::array<Failure, 4> failures = {};
+  int32_t table_entries = 0;
+  std::array<Mark, 4> marks = {};
+};
+
+enum AreaKind : uint32_t {
+  kAreaEnd = 0,
+  kAreaParent = 1,
+  kAreaChild = 2,
+  kAreaEndParent = 3,
+  kAreaTooltip = 4,
+};
+
+struct MouseRow {
+  uint32_t kind;
+  Box box = {};
+  int32_t cursor = -1;
+  uint32_t help = 0;
+  uint32_t flags = 0;
+  uint32_t event = 0;
+  const char* text = nullptr;
+  bool callback = false;
+};
+
+constexpr MouseRow parent(Box box = {}, uint32_t help = 0) {
+  return {.kind = kAreaParent, .box = box, .help = help};
+}
+constexpr MouseRow parent_end() { return {.kind = kAreaEndParent}; }
+constexpr MouseRow list_end() { return {.kind = kAreaEnd}; }
+constexpr MouseRow help_tooltip(uint32_t help) {
+  return {.kind = kAreaTooltip, .help = help};
+}
+constexpr MouseRow text_tooltip(const char* text, uint32_t arguments = 0) {
+  return {.kind = kAreaTooltip, .event = arguments, .text = text};
+}
+constexpr MouseRow event_child(Box box, int32_t cursor, uint32_t flags,
+                               uint32_t event) {
+  return {.kind = kAreaChild,
+          .box = box,
+          .cursor = cursor,
+          .flags = flags,
+          .event = event};
+}
+constexpr MouseRow callback_child(Box box, int32_t cursor, uint32_t flags) {
+  return {.kind = kAreaChild,
+          .box = box,
+          .cursor = cursor,
+          .flags = flags,
+          .callback = true};
+}
+
+constexpr uint32_t kLeft = 0x20000000;
+constexpr uint32_t kRight = 0x80000000;
+constexpr uint32_t kRepeat = 0x00200000;
+constexpr uint32_t kDrag = 0x00800000;
+
+// --- Airspeed
+constexpr ElementRow airspeed_elements[] = {
+    {.kind = kStatic, .bitmap = 450, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kNeedle,
+     .bitmap = 460,
+     .at = {151, 152},
+     .offset = {41, 27},
+     .flags = 0x4083,
+     .tokens = {61},
+     .failures = {{{6, 1}, {3, 2}}},
+     .table_entries = 10,
+     .marks = {{{1, -1, 121, 260},
+                {2, 0, 121, 260},
+                {5, 100, 92, 54},
+                {10, 400, 145, 264}}}},
+    {.kind = kStatic, .bitmap = 470, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow airspeed_mouse[] = {parent(), help_tooltip(12290),
+                                       parent_end(), list_end()};
+
+// --- Altimeter
+constexpr ElementRow altimeter_drum(int32_t x, double place) {
+  return {.kind = kMoving,
+          .bitmap = 1110,
+          .at = {x, 222},
+          .flags = 0x4083,
+          .tokens = {0, 75},
+          .numbers = {place, 1, 10 * place, 0},
+          .callbacks = "y"};
+}
+constexpr ElementRow altimeter_elements[] = {
+    {.kind = kStatic, .bitmap = 1060, .at = {0, 0}, .flags = 0x4003},
+    altimeter_drum(156, 1),
+    altimeter_drum(143, 10),
+    altimeter_drum(130, 100),
+    altimeter_drum(117, 1000),
+    {.kind = kNeedle,
+     .bitmap = 1070,
+     .at = {150, 150},
+     .offset = {60, 69},
+     .flags = 0x4083,
+     .tokens = {74},
+     .failures = {{{3, 1}, {7, 1}}},
+     .table_entries = 2,
+     .marks = {{{1, 0, 150, 50}, {2, 50000, 150, 250}}}},
+    {.kind = kNeedle,
+     .bitmap = 1080,
+     .at = {150, 150},
+     .offset = {39, 26},
+     .flags = 0x4083,
+     .tokens = {74},
+     .failures = {{{3, 1}, {7, 1}}},
+     .table_entries = 2,
+     .marks = {{{1, 0, 150, 50}, {2, 5000, 150, 250}}}},
+    {.kind = kNeedle,
+     .bitmap = 1090,
+     .at = {150, 150},
+     .offset = {50, 10},
+     .flags = 0x4083,
+     .tokens = {74},
+     .failures = {{{3, 1}, {7, 1}}},
+     .table_entries = 2,
+     .marks = {{{1, 0, 150, 50}, {2, 500, 150, 250}}}},
+    {.kind = kStatic, .bitmap = 1100, .at = {0, 0}, .flags = 0x3},
+    {.kind = kNeedle,
+     .bitmap = 1130,
+     .at = {370, 270},
+     .offset = {30, 30},
+     .flags = 0x83,
+     .tokens = {75},
+     .table_entries = 2,
+     .marks = {{{1, 1013, 400, 270}, {2, 1070, 340, 270}}}},
+};
+constexpr MouseRow altimeter_mouse[] = {
+    parent(),
+    parent({0, 0, 300, 240}),
+    help_tooltip(12370),
+    parent_end(),
+    parent({240, 240, 60, 60}, 43834),
+    help_tooltip(12372),
+    parent_end(),
+    event_child({240, 240, 30, 60}, 2, kLeft | kRepeat, 65884),
+    event_child({270, 240, 30, 60}, 1, kLeft | kRepeat, 65883),
+    parent_end(),
+    list_end(),
+};
+
+// --- Vertical_Speed
+constexpr ElementRow vertical_speed_elements[] = {
+    {.kind = kStatic, .bitmap = 270, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kNeedle,
+     .bitmap = 280,
+     .at = {151, 150},
+     .offset = {7, 7},
+     .flags = 0x4083,
+     .tokens = {65},
+     .callbacks = "value",
+     .failures = {{{19, 1}, {3, 2}}},
+     .table_entries = 15,
+     .marks = {{{1, -11704.319625461772, 264, 170},
+                {8, 0, 34, 150},
+                {9, 650.2399791923207, 37, 107},
+                {15, 11704.319625461772, 264, 130}}}},
+    {.kind = kStatic, .bitmap = 290, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow vertical_speed_mouse[] = {parent(), help_tooltip(12441),
+                                             parent_end(), list_end()};
+
+// --- Turn_Coordinator
+constexpr ElementRow turn_coordinator_elements[] = {
+    {.kind = kStatic, .bitmap = 1000, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kSlider,
+     .bitmap = 1020,
+     .at = {107, 111},
+     .flags = 0x4083,
+     .tokens = {69, 69},
+     .numbers = {0.515625, -0.00030517578125},
+     .callbacks = "y"},
+    {.kind = kIcon,
+     .bitmap = 1030,
+     .at = {79, 64},
+     .flags = 0x4003,
+     .tokens = {755},
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value"},
+    {.kind = kNeedle,
+     .bitmap = 1010,
+     .at = {120, 189},
+     .offset = {30, 12},
+     .flags = 0x4083,
+     .tokens = {70},
+     .callbacks = "value",
+     .failures = {{{18, 1}, {20, 2}}},
+     .table_entries = 4,
+     .marks = {{{1, -5, 87, 156},
+                {2, -4.5, 87, 156},
+                {3, 4.5, 153, 156},
+                {4, 5, 153, 156}}}},
+    {.kind = kStatic, .bitmap = 1040, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow turn_coordinator_mouse[] = {parent(), help_tooltip(12432),
+                                               parent_end(), list_end()};
+
+// --- Attitude
+constexpr ElementRow attitude_elements[] = {
+    {.kind = kStatic, .bitmap = 300, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kSprite,
+     .bitmap = 310,
+     .at = {0, 0},
+     .offset = {127, 130},
+     .flags = 0x4083,
+     .tokens = {0, 78, 80},
+     .numbers = {0, 1.3, -1.0, 1.0, 0.9},
+     .callbacks = "y",
+     .failures = {{{8, 0}, {2, 0}, {4, 0}}}},
+    {.kind = kNeedle,
+     .bitmap = 320,
+     .at = {127, 130},
+     .offset = {0, 5},
+     .flags = 0x4083,
+     .tokens = {80},
+     .failures = {{{8, 0}, {2, 0}, {4, 0}}},
+     .table_entries = 2,
+     .marks = {{{1, -90, 177, 130}, {2, 90, 77, 130}}}},
+    {.kind = kIcon,
+     .bitmap = 370,
+     .at = {173, 64},
+     .flags = 0x3,
+     .tokens = {288},
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value"},
+    {.kind = kSlider,
+     .bitmap = 330,
+     .at = {68, 59},
+     .flags = 0x4083,
+     .tokens = {0, 612},
+     .numbers = {0, -0.15}},
+    {.kind = kStatic, .bitmap = 360, .at = {0, 0}, .flags = 0x4003},
+};
+constexpr MouseRow attitude_mouse[] = {
+    parent(),
+    parent({0, 0, 250, 223}),
+    help_tooltip(12434),
+    parent_end(),
+    parent({111, 239, 42, 42}),
+    text_tooltip("Plane adjusting button"),
+    parent_end(),
+    parent({213, 223, 80, 80}),
+    text_tooltip("Gyro caging button"),
+    parent_end(),
+    event_child({111, 239, 21, 42}, 2, kLeft | kRepeat, 66319),
+    event_child({132, 239, 21, 42}, 1, kLeft | kRepeat, 66318),
+    event_child({213, 223, 80, 80}, 5, kLeft, 66373),
+    parent_end(),
+    list_end(),
+};
+
+// The gauges checked element by element and area by area.
+struct GaugeDetail {
+  const char* name;
+  std::span<const ElementRow> elements;
+  std::span<const MouseRow> mouse;
+};
+
+constexpr GaugeDetail kDetails[] = {
+    {"Airspeed", airspeed_elements, airspeed_mouse},
+    {"Altimeter", altimeter_elements, altimeter_mouse},
+    {"Vertical_Speed", vertical_speed_elements, vertical_speed_mouse},
+    {"Turn_Coordinator", turn_coordinator_elements, turn_coordinator_mouse},
+    {"Attitude", attitude_elements, attitude_mouse},
+};
+
+// Element callbacks called for real, through the calling convention the
+// simulator uses: `input` is written at `input_offset` of the element (the
+// value field of a bound source), the callback in `slot` is called and must
+// answer `result`. `services` is the service calls it must make, in order.
+struct CallRow {
+  const char* gauge;
+  int element;  // from 1, in drawing order
+  const char* slot;
+  uint32_t input_offset;
+  double input;
+  double result;
+  const char* services = "";
+};
+
+constexpr uint32_t kSourceValue = 0x3C + 12;
+constexpr uint32_t kSliderYValue = 0x68 + 12;
+constexpr uint32_t kMovingYValue = 0x70 + 12;
+constexpr uint32_t kSpriteYValue = 0x64 + 12;
+
+constexpr CallRow kCalls[] = {
+    // The lag filter starts from rest: one update takes 28% of a step.
+    {"Vertical_Speed", 2, "value", kSourceValue, 1000, 283.46868942621073},
+    {"Attitude", 2, "y", kSpriteYValue, 55, 40},
+    {"Attitude", 2, "y", kSpriteYValue, -55, -40},
+    {"Attitude", 4, "value", kSourceValue, 1, 0},
+    {"Attitude", 4, "value", kSourceValue, 0, -1},
+    {"Turn_Coordinator", 2, "y", kSliderYValue, -3, 9},
+    {"Turn_Coordinator", 3, "value", kSourceValue, 20, 0},
+    {"Turn_Coordinator", 3, "value", kSourceValue, 20.5, -1},
+    {"Turn_Coordinator", 4, "value", kSourceValue, 512, 2},
+    {"Altimeter", 2, "y", kMovingYValue, 1013.9, 3.9},
+    {"Altimeter", 3, "y", kMovingYValue, 1019.5, 15},
+    {"Altimeter", 3, "y", kMovingYValue, 1099.5, 95},
+    {"Altimeter", 4, "y", kMovingYValue, 1099.5, 50},
+};
+
+// ---------------------------------------------------------------------------
+// The records' layout, by byte offset.
+
+constexpr uint32_t kGaugeHeaderSize = 144;
+constexpr uint32_t kElementHeaderSize = 60;
+constexpr uint32_t kModuleVarSize = 28;
+constexpr uint32_t kNonlinearityEntrySize = 24;
+constexpr uint32_t kMouseRectSize = 44;
+constexpr uint32_t kTooltipArgSize = 72;
+
+enum class Type { kI32, kU32, kF64, kF32 };
+
+struct Field {
+  const char* name = nullptr;
+  uint32_t offset = 0;
+  Type type = Type::kI32;
+};
+
+struct Range {
+  uint32_t offset = 0;
+  uint32_t length = 0;
+};
+
+// Source records are the bound ModuleVars (their token is module-set, the
+// rest belongs to the host); `numbers` are compared with a row's numbers;
+// `other` are further module-set bytes. Every byte of an element not named
+// here or in the common header must be zero in the module.
+struct KindLayout {
+  const char* name;
+  uint32_t size;
+  std::array<Field, 3> sources;
+  std::array<Field, 6> numbers;
+  std::array<Field, 3> callbacks;
+  std::array<Range, 3> other;
+};
+
+constexpr KindLayout kKinds[] = {
+    {"static image", 96, {}, {}, {}, {}},
+    {"needle",
+     236,
+     {{{"source", 0x3C}}},
+     {{{"turn rate", 0x78, Type::kI32}}},
+     {{{"value", 0xE0}}},
+     {{{0x70, 8}}}},
+    {"string",
+     324,
+     {{{"source 1", 0x3C}, {"source 2", 0x58}, {"source 3", 0x74}}},
+     {{{"box width", 0xC0, Type::kI32},
+       {"box height", 0xC4, Type::kI32},
+       {"font weight", 0x118, Type::kI32},
+       {"character set", 0x11C, Type::kI32},
+       {"text flags", 0x120, Type::kU32},
+       {"characters", 0x124, Type::kI32}}},
+     {{{"value", 0x138}}},
+     {{{0xD0, 12}, {0xF8, 32}}}},
+    {"slider",
+     192,
+     {{{"x source", 0x3C}, {"y source", 0x68}}},
+     {{{"x scale", 0x5C, Type::kF64}, {"y scale", 0x88, Type::kF64}}},
+     {{{"x", 0xA8}, {"y", 0xAC}}},
+     {}},
+    {"icon",
+     140,
+     {{{"source", 0x3C}}},
+     {{{"scale", 0x64, Type::kF64},
+       {"offset", 0x6C, Type::kI32},
+       {"icons", 0x70, Type::kI32}}},
+     {{{"value", 0x84}}},
+     {}},
+    {"moving image",
+     268,
+     {{{"x source", 0x3C}, {"y source", 0x70}}},
+     {{{"x min", 0x5C, Type::kF64},
+       {"x max", 0x64, Type::kF64},
+       {"y min", 0x90, Type::kF64},
+       {"y max", 0x98, Type::kF64}}},
+     {{{"x", 0xF4}, {"y", 0xF8}}},
+     {}},
+    {"sprite",
+     352,
+     {{{"x source", 0x3C}, {"y source", 0x64}, {"rotation source", 0x8C}}},
+     {{{"x scale", 0x5C, Type::kF64},
+       {"y scale", 0x84, Type::kF64},
+       {"rotation scale", 0xAC, Type::kF64},
+       {"texture scale x", 0xB4, Type::kF32},
+       {"texture scale y", 0xB8, Type::kF32}}},
+     {{{"x", 0x13C}, {"y", 0x140}, {"rotation", 0x144}}},
+     {}},
+};
+static_assert(std::size(kKinds) == 7);
+
+// Module-set words of the common element header: kind, bitmap, position,
+// offset, gauge, next elements, failure list, image flags.
+constexpr Range kHeaderFields[] = {{0x00, 16}, {0x18, 12}, {0x28, 12}};
+
+constexpr int32_t kFailureKeys[] = {2,  3,  4,  5,  6,  7,  8,  9,
+                                    12, 14, 15, 17, 18, 19, 20, 21};
+constexpr uint32_t kImageFlagSets[] = {0x3, 0x7, 0x83, 0x4003, 0x4083};
+
+// Bounds that stop a walk through a broken record from running away.
+constexpr int kMaxElements = 32;
+constexpr int kMaxFailures = 8;
+constexpr int kMaxTableEntries = 64;
+constexpr int kMaxMouseRects = 64;
+
+// ---------------------------------------------------------------------------
+// Reading the loaded module.
+
+using Address = const uint8_t*;
+
+struct Image {
+  Address begin = nullptr;
+  Address end = nullptr;
+
+  bool holds(Address p, uint32_t bytes) const {
+    return p != nullptr && p >= begin && p <= end &&
+           bytes <= static_cast<size_t>(end - p);
+  }
+};
+
+Image image;
+
+uint32_t u32(Address base, uint32_t offset) {
+  uint32_t v;
+  std::memcpy(&v, base + offset, sizeof v);
+  return v;
+}
+int32_t i32(Address base, uint32_t offset) {
+  return static_cast<int32_t>(u32(base, offset));
+}
+double f64(Address base, uint32_t offset) {
+  double v;
+  std::memcpy(&v, base + offset, sizeof v);
+  return v;
+}
+float f32(Address base, uint32_t offset) {
+  float v;
+  std::memcpy(&v, base + offset, sizeof v);
+  return v;
+}
+Address ptr(Address base, uint32_t offset) {
+  return reinterpret_cast<Address>(static_cast<uintptr_t>(u32(base, offset)));
+}
+
+// ---------------------------------------------------------------------------
+// Reporting.
+
+int passed = 0;
+int failed = 0;
+
+bool expect(bool ok, const std::string& what, const std::string& detail) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    std::printf("FAIL %s: %s\n", what.c_str(), detail.c_str());
+  }
+  return ok;
+}
+
+std::string hex(uint32_t v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(v));
+  return text;
+}
+
+std::string number(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
+bool expect_eq(const std::string& what, int64_t got, int64_t expected) {
+  return expect(got == expected, what,
+                std::to_string(got) + ", expected " + std::to_string(expected));
+}
+
+bool expect_hex(const std::string& what, uint32_t got, uint32_t expected) {
+  return expect(got == expected, what,
+                hex(got) + ", expected " + hex(expected));
+}
+
+bool expect_double(const std::string& what, double got, double expected) {
+  return expect(got == expected, what,
+                number(got) + ", expected " + number(expected));
+}
+
+// A pointer the module holds must point into the module.
+bool expect_in_image(const std::string& what, Address p, uint32_t bytes) {
+  return expect(image.holds(p, bytes), what,
+                hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p))) +
+                    " is not inside the module");
+}
+
+bool expect_zero_bytes(const std::string& what, Address base, uint32_t size,
+                       std::span<const Range> set) {
+  std::vector<bool> module_set(size, false);
+  for (const Range& r : set)
+    for (uint32_t i = r.offset; i < r.offset + r.length && i < size; ++i)
+      module_set[i] = true;
+  for (uint32_t i = 0; i < size; ++i) {
+    if (!module_set[i] && base[i] != 0)
+      return expect(false, what,
+                    "host-owned byte " + hex(i) + " is " + hex(base[i]) +
+                        ", expected zero");
+  }
+  return expect(true, what, "");
+}
+
+bool names_slot(const char* list, const char* slot) {
+  const size_t length = std::strlen(slot);
+  for (const char* p = list; (p = std::strstr(p, slot)) != nullptr;
+       p += length) {
+    const bool starts = p == list || p[-1] == ' ';
+    const bool ends = p[length] == '\0' || p[length] == ' ';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Checks.
+
+struct Element {
+  Address at;
+  uint32_t kind;
+};
+
+struct FoundGauge {
+  Address header;
+  std::string name;
+  const GaugeRow* row;
+  std::vector<Element> elements;
+  std::vector<Address> mouse;
+};
+
+const GaugeRow* table_row(const std::string& name, int* index) {
+  for (int i = 0; i < kGaugeCount; ++i) {
+    if (name == kGaugeTable[i].name) {
+      *index = i;
+      return &kGaugeTable[i];
+    }
+  }
+  return nullptr;
+}
+
+// The one-entry list that holds an element sits right behind the element;
+// returns the element, or null when the list is broken.
+Address element_of_list(const std::string& what, Address list, uint32_t* kind) {
+  if (!expect_in_image(what + " list", list, 8)) return nullptr;
+  const Address element = ptr(list, 0);
+  if (!expect_in_image(what, element, kElementHeaderSize)) return nullptr;
+  *kind = u32(element, 0);
+  if (!expect(*kind < std::size(kKinds), what + " kind",
+              std::to_string(*kind) + " is not an element kind"))
+    return nullptr;
+  const uint32_t size = kKinds[*kind].size;
+  expect(ptr(list, 4) == nullptr, what + " list",
+         "holds more than one element");
+  expect(list == element + size, what + " list",
+         "does not sit directly after its " + std::string(kKinds[*kind].name) +
+             " (" + std::to_string(list - element) + " bytes after, expected " +
+             std::to_string(size) + ")");
+  return element;
+}
+
+void check_failure_list(const std::string& what, Address list) {
+  if (list == nullptr) return;
+  if (!expect_in_image(what, list, 12)) return;
+  for (int i = 0; i < kMaxFailures; ++i) {
+    if (!image.holds(list + 12 * i, 12)) break;
+    const int32_t key = i32(list, 12 * i);
+    if (key == 0) return;
+    bool known = false;
+    for (int32_t k : kFailureKeys) known = known || k == key;
+    const int32_t action = i32(list, 12 * i + 4);
+    expect(known && action >= 0 && action <= 3 && i32(list, 12 * i + 8) == 0,
+           what,
+           "entry {" + std::to_string(key) + ", " + std::to_string(action) +
+               ", " + std::to_string(i32(list, 12 * i + 8)) + "} is not valid");
+  }
+  expect(false, what, "no end entry");
+}
+
+void check_element(const std::string& what, const FoundGauge& gauge,
+                   Element e) {
+  const KindLayout& layout = kKinds[e.kind];
+  if (!expect_in_image(what, e.at, layout.size)) return;
+  expect(ptr(e.at, 0x20) == gauge.header, what + " gauge",
+         "does not link back to its gauge header");
+  const uint32_t flags = u32(e.at, 0x30);
+  bool known_flags = false;
+  for (uint32_t set : kImageFlagSets) known_flags = known_flags || set == flags;
+  expect(known_flags, what + " image flags",
+         hex(flags) + " is not a set of flags the module declares");
+  check_failure_list(what + " failure list", ptr(e.at, 0x2C));
+  for (const Field& f : layout.callbacks) {
+    const Address callback = f.name ? ptr(e.at, f.offset) : nullptr;
+    if (callback)
+      expect_in_image(what + " " + f.name + " callback", callback, 1);
+  }
+  if (e.kind == kNeedle) {
+    const Address table = ptr(e.at, 0x70);
+    const int32_t entries = i32(e.at, 0x74);
+    if (expect(entries > 0 && entries <= kMaxTableEntries,
+               what + " table entries", std::to_string(entries)) &&
+        expect_in_image(what + " table", table,
+                        entries * kNonlinearityEntrySize)) {
+      for (int i = 0; i < entries; ++i)
+        expect(f64(table, i * kNonlinearityEntrySize + 16) == 0.0,
+               what + " table entry " + std::to_string(i + 1) + " angle",
+               "is set in the module; the host fills it");
+    }
+  }
+  std::vector<Range> set(std::begin(kHeaderFields), std::end(kHeaderFields));
+  for (const Field& f : layout.sources)
+    if (f.name) set.push_back({f.offset, 4});
+  for (const Field& f : layout.numbers)
+    if (f.name) set.push_back({f.offset, f.type == Type::kF64 ? 8u : 4u});
+  for (const Field& f : layout.callbacks)
+    if (f.name) set.push_back({f.offset, 4});
+  for (const Range& r : layout.other) set.push_back(r);
+  expect_zero_bytes(what, e.at, layout.size, set);
+}
+
+void check_mouse_structure(const std::string& name, const FoundGauge& gauge) {
+  const std::vector<Address>& rects = gauge.mouse;
+  if (rects.empty()) return;
+  expect(u32(rects[0], 0) == kAreaParent && u32(rects[0], 4) == 0 &&
+             u32(rects[0], 8) == 0 && u32(rects[0], 12) == 0 &&
+             u32(rects[0], 16) == 0,
+         name + " mouse area 1", "is not a parent covering the whole gauge");
+  std::vector<Address> open;
+  int children = 0;
+  for (size_t i = 0; i < rects.size(); ++i) {
+    const Address r = rects[i];
+    const std::string what = name + " mouse area " + std::to_string(i + 1);
+    const uint32_t kind = u32(r, 0);
+    const Address callback = ptr(r, 0x24);
+    const Address extra = ptr(r, 0x28);
+    switch (kind) {
+      case kAreaParent:
+        open.push_back(r);
+        break;
+      case kAreaEndParent:
+        if (!expect(!open.empty(), what, "ends a parent that is not open"))
+          return;
+        open.pop_back();
+        if (open.empty())
+          expect(i + 2 == rects.size(), what,
+                 "the outer parent ends before the end of the list");
+        break;
+      case kAreaEnd:
+        expect(open.empty(), what, "the list ends inside a parent");
+        break;
+      case kAreaChild: {
+        ++children;
+        expect(!open.empty(), what, "a child outside every parent");
+        const uint32_t event = u32(r, 0x20);
+        expect((event != 0) != (callback != nullptr), what,
+               "needs exactly one of an event and a mouse callback");
+        if (callback) expect_in_image(what + " callback", callback, 1);
+        expect(u32(r, 0x1C) != 0, what, "answers no click");
+        expect(extra == nullptr, what, "carries tooltip arguments");
+        if (!open.empty() && (i32(open.back(), 12) | i32(open.back(), 16))) {
+          const Address p = open.back();
+          const bool inside =
+              i32(r, 4) >= i32(p, 4) && i32(r, 8) >= i32(p, 8) &&
+              i32(r, 4) + i32(r, 12) <= i32(p, 4) + i32(p, 12) &&
+              i32(r, 8) + i32(r, 16) <= i32(p, 8) + i32(p, 16);
+          expect(inside, what, "box lies outside its parent's box");
+        }
+        break;
+      }
+      case kAreaTooltip: {
+        expect(!open.empty(), what, "a tooltip outside every parent");
+        const bool plain = u32(r, 4) == 0 && u32(r, 8) == 0 &&
+                           u32(r, 12) == 0 && u32(r, 16) == 0 &&
+                           i32(r, 0x14) == -1 && u32(r, 0x1C) == 0;
+        expect(plain, what, "a tooltip has a box, a cursor or mouse flags");
+        const uint32_t help = u32(r, 0x18);
+        const uint32_t arguments = u32(r, 0x20);
+        if (help != 0) {
+          expect(callback == nullptr && extra == nullptr && arguments == 0,
+                 what, "a host-text tooltip also carries a text of its own");
+          break;
+        }
+        if (!expect_in_image(what + " text", callback, 1)) break;
+        if (!expect(arguments <= 3, what + " arguments",
+                    std::to_string(arguments)))
+          break;
+        if (arguments == 0) {
+          expect(extra == nullptr, what, "arguments without a count");
+          break;
+        }
+        if (!expect_in_image(what + " arguments", extra,
+                             arguments * kTooltipArgSize))
+          break;
+        for (uint32_t a = 0; a < arguments; ++a) {
+          const Address arg = extra + a * kTooltipArgSize;
+          const std::string arg_what =
+              what + " argument " + std::to_string(a + 1);
+          const bool number = ptr(arg, 0x3C) != nullptr;
+          const bool text = ptr(arg, 0x44) != nullptr;
+          expect(number != text, arg_what,
+                 "needs exactly one of a number and a text callback");
+          expect_zero_bytes(arg_what, arg, kTooltipArgSize,
+                            std::array<Range, 2>{{{0x3C, 4}, {0x44, 4}}});
+        }
+        break;
+      }
+      default:
+        expect(false, what, std::to_string(kind) + " is not a mouse area kind");
+        return;
+    }
+  }
+  if (gauge.row)
+    expect_eq(name + " clickable areas", children, gauge.row->clickable);
+}
+
+void check_gauge(FoundGauge& gauge) {
+  const std::string& name = gauge.name;
+  const Address h = gauge.header;
+  expect_hex(name + " version", u32(h, 0x00), 0x320);
+  if (gauge.row) {
+    expect_eq(name + " default width", u32(h, 0x2C), gauge.row->width_mm);
+    expect(gauge.row->gauge_callback == (ptr(h, 0x54) != nullptr),
+           name + " gauge callback",
+           gauge.row->gauge_callback ? "missing" : "present, none expected");
+  }
+  if (ptr(h, 0x54)) expect_in_image(name + " gauge callback", ptr(h, 0x54), 1);
+  expect_eq(name + " user word", u32(h, 0x58), 0);
+  expect(ptr(h, 0x5C) == nullptr, name + " parameter text",
+         "set in the module; the host stores it");
+  expect_zero_bytes(name + " header", h, kGaugeHeaderSize,
+                    std::array<Range, 3>{{{0x00, 12}, {0x2C, 4}, {0x50, 12}}});
+
+  Address list = ptr(h, 0x08);
+  std::array<int, 7> kinds{};
+  while (list != nullptr) {
+    const std::string what =
+        name + " element " + std::to_string(gauge.elements.size() + 1);
+    if (!expect(gauge.elements.size() < kMaxElements, name + " elements",
+                "the chain does not end"))
+      break;
+    uint32_t kind = 0;
+    const Address element = element_of_list(what, list, &kind);
+    if (element == nullptr) break;
+    gauge.elements.push_back({element, kind});
+    ++kinds[kind];
+    check_element(what + " (" + kKinds[kind].name + ")", gauge,
+                  gauge.elements.back());
+    list = ptr(element, 0x28);
+  }
+  if (expect(!gauge.elements.empty(), name + " elements", "none")) {
+    expect(gauge.elements[0].kind == kStatic, name + " element 1",
+           "the root is not a static image");
+  }
+  if (gauge.row) {
+    for (uint32_t k = 0; k < 7; ++k)
+      expect_eq(name + " " + kKinds[k].name + " elements", kinds[k],
+                gauge.row->kinds[k]);
+  }
+
+  const Address rect = ptr(h, 0x50);
+  if (expect_in_image(name + " mouse areas", rect, kMouseRectSize)) {
+    for (int i = 0; i < kMaxMouseRects; ++i) {
+      const Address r = rect + i * kMouseRectSize;
+      if (!expect_in_image(name + " mouse areas", r, kMouseRectSize)) break;
+      gauge.mouse.push_back(r);
+      if (u32(r, 0) == kAreaEnd) break;
+    }
+    expect(u32(gauge.mouse.back(), 0) == kAreaEnd, name + " mouse areas",
+           "the list does not end");
+    check_mouse_structure(name, gauge);
+  }
+}
+
+void check_detail(const GaugeDetail& detail, const FoundGauge& gauge) {
+  const std::string& name = gauge.name;
+  expect_eq(name + " element count", gauge.elements.size(),
+            detail.elements.size());
+  for (size_t i = 0; i < detail.elements.size() && i < gauge.elements.size();
+       ++i) {
+    const ElementRow& row = detail.elements[i];
+    const Address e = gauge.elements[i].at;
+    const uint32_t kind = gauge.elements[i].kind;
+    std::string what = name + " element " + std::to_string(i + 1);
+    if (!expect_eq(what + " kind", kind, row.kind)) continue;
+    const KindLayout& layout = kKinds[kind];
+    what += " (" + std::string(layout.name) + ")";
+    expect_eq(what + " bitmap", i32(e, 0x04), row.bitmap);
+    expect(i32(e, 0x08) == row.at.x && i32(e, 0x0C) == row.at.y,
+           what + " position",
+           "(" + std::to_string(i32(e, 0x08)) + "," +
+               std::to_string(i32(e, 0x0C)) + "), expected (" +
+               std::to_string(row.at.x) + "," + std::to_string(row.at.y) + ")");
+    expect(i32(e, 0x18) == row.offset.x && i32(e, 0x1C) == row.offset.y,
+           what + " offset",
+           "(" + std::to_string(i32(e, 0x18)) + "," +
+               std::to_string(i32(e, 0x1C)) + "), expected (" +
+               std::to_string(row.offset.x) + "," +
+               std::to_string(row.offset.y) + ")");
+    expect_hex(what + " image flags", u32(e, 0x30), row.flags);
+    for (size_t s = 0; s < layout.sources.size(); ++s) {
+      const Field& f = layout.sources[s];
+      if (f.name)
+        expect_eq(what + " " + f.name + " token", i32(e, f.offset),
+                  row.tokens[s]);
+    }
+    for (size_t n = 0; n < layout.numbers.size(); ++n) {
+      const Field& f = layout.numbers[n];
+      if (!f.name) continue;
+      const std::string field = what + " " + f.name;
+      switch (f.type) {
+        case Type::kF64:
+          expect_double(field, f64(e, f.offset), row.numbers[n]);
+          break;
+        case Type::kF32:
+          expect_double(field, f32(e, f.offset),
+                        static_cast<float>(row.numbers[n]));
+          break;
+        case Type::kI32:
+          expect_eq(field, i32(e, f.offset),
+                    static_cast<int32_t>(row.numbers[n]));
+          break;
+        case Type::kU32:
+          expect_hex(field, u32(e, f.offset),
+                     static_cast<uint32_t>(row.numbers[n]));
+          break;
+      }
+    }
+    for (const Field& f : layout.callbacks) {
+      if (!f.name) continue;
+      const bool expected = names_slot(row.callbacks, f.name);
+      expect(expected == (ptr(e, f.offset) != nullptr),
+             what + " " + f.name + " callback",
+             expected ? "missing" : "present, none expected");
+    }
+    const Address failures = ptr(e, 0x2C);
+    int expected_failures = 0;
+    while (expected_failures < 4 && row.failures[expected_failures].key != 0)
+      ++expected_failures;
+    if (expected_failures == 0) {
+      expect(failures == nullptr, what + " failure list",
+             "present, none expected");
+    } else if (expect_in_image(what + " failure list", failures,
+                               12 * (expected_failures + 1))) {
+      for (int f = 0; f <= expected_failures; ++f) {
+        const Failure want =
+            f < expected_failures ? row.failures[f] : Failure{0, 0};
+        expect(i32(failures, 12 * f) == want.key &&
+                   i32(failures, 12 * f + 4) == want.action,
+               what + " failure entry " + std::to_string(f + 1),
+               "{" + std::to_string(i32(failures, 12 * f)) + ", " +
+                   std::to_string(i32(failures, 12 * f + 4)) + "}, expected {" +
+                   std::to_string(want.key) + ", " +
+                   std::to_string(want.action) + "}");
+      }
+    }
+    if (kind != kNeedle) continue;
+    if (!expect_eq(what + " table entries", i32(e, 0x74), row.table_entries))
+      continue;
+    const Address table = ptr(e, 0x70);
+    if (!image.holds(table, row.table_entries * kNonlinearityEntrySize))
+      continue;
+    for (const Mark& m : row.marks) {
+      if (m.entry == 0) continue;
+      const Address entry = table + (m.entry - 1) * kNonlinearityEntrySize;
+      const std::string at = what + " table entry " + std::to_string(m.entry);
+      expect_double(at + " value", f64(entry, 8), m.value);
+      expect(i32(entry, 0) == m.x && i32(entry, 4) == m.y, at + " point",
+             "(" + std::to_string(i32(entry, 0)) + "," +
+                 std::to_string(i32(entry, 4)) + "), expected (" +
+                 std::to_string(m.x) + "," + std::to_string(m.y) + ")");
+    }
+  }
+
+  expect_eq(name + " mouse area count", gauge.mouse.size(),
+            detail.mouse.size());
+  for (size_t i = 0; i < detail.mouse.size() && i < gauge.mouse.size(); ++i) {
+    const MouseRow& row = detail.mouse[i];
+    const Address r = gauge.mouse[i];
+    const std::string what = name + " mouse area " + std::to_string(i + 1);
+    if (!expect_eq(what + " kind", u32(r, 0), row.kind)) continue;
+    if (row.kind == kAreaEnd || row.kind == kAreaEndParent) continue;
+    const Box box{i32(r, 4), i32(r, 8), i32(r, 12), i32(r, 16)};
+    expect(box.x == row.box.x && box.y == row.box.y &&
+               box.width == row.box.width && box.height == row.box.height,
+           what + " box",
+           "(" + std::to_string(box.x) + "," + std::to_string(box.y) + "," +
+               std::to_string(box.width) + "," + std::to_string(box.height) +
+               "), expected (" + std::to_string(row.box.x) + "," +
+               std::to_string(row.box.y) + "," + std::to_string(row.box.width) +
+               "," + std::to_string(row.box.height) + ")");
+    expect_eq(what + " cursor", i32(r, 0x14), row.cursor);
+    expect_eq(what + " help identifier", u32(r, 0x18), row.help);
+    expect_hex(what + " mouse flags", u32(r, 0x1C), row.flags);
+    expect_eq(what + (row.kind == kAreaTooltip ? " arguments" : " event"),
+              u32(r, 0x20), row.event);
+    const Address text_or_callback = ptr(r, 0x24);
+    if (row.kind == kAreaTooltip && row.text) {
+      if (expect_in_image(what + " text", text_or_callback, 1)) {
+        const char* text = reinterpret_cast<const char*>(text_or_callback);
+        const size_t room = static_cast<size_t>(image.end - text_or_callback);
+        expect(strnlen(text, room) < room && std::strcmp(text, row.text) == 0,
+               what + " text",
+               "\"" + std::string(text, strnlen(text, room)) +
+                   "\", expected \"" + row.text + "\"");
+      }
+    } else if (row.kind == kAreaChild) {
+      expect(row.callback == (text_or_callback != nullptr),
+             what + " mouse callback",
+             row.callback ? "missing" : "present, none expected");
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The simulator's side: a service table that records what the module asks.
+
+std::string service_log;
+
+void log_service(const std::string& call) {
+  if (!service_log.empty()) service_log += "; ";
+  service_log += call;
+}
+
+int32_t __stdcall panel_window_toggle(uint32_t window) {
+  log_service("panel_window_toggle(" + std::to_string(window) + ")");
+  return 0;
+}
+int32_t __stdcall trigger_key_event(uint32_t event, uint32_t value) {
+  log_service("trigger_key_event(" + std::to_string(event) + ", " +
+              std::to_string(value) + ")");
+  return 0;
+}
+void __stdcall lookup_var(void* var) {
+  int32_t token;
+  std::memcpy(&token, var, sizeof token);
+  log_service("lookup_var(" + std::to_string(token) + ")");
+  std::memset(static_cast<uint8_t*>(var) + 12, 0, 8);
+}
+int32_t __stdcall execute_calculator_code(const char* expression, double*,
+                                          int32_t*, const char**) {
+  log_service(std::string("execute_calculator_code(") + expression + ")");
+  return 0;
+}
+
+std::array<void*, 128> services = [] {
+  std::array<void*, 128> table{};
+  table[35] = reinterpret_cast<void*>(&panel_window_toggle);
+  table[36] = reinterpret_cast<void*>(&trigger_key_event);
+  table[40] = reinterpret_cast<void*>(&lookup_var);
+  table[69] = reinterpret_cast<void*>(&execute_calculator_code);
+  return table;
+}();
+
+using ModuleRoutine = void(__stdcall*)();
+using ElementCallback = double(__stdcall*)(const void* element);
+
+void check_call(const CallRow& call, const std::vector<FoundGauge>& gauges) {
+  std::string what = std::string(call.gauge) + " element " +
+                     std::to_string(call.element) + " " + call.slot +
+                     " callback at " + number(call.input);
+  const FoundGauge* gauge = nullptr;
+  for (const FoundGauge& g : gauges)
+    if (g.name == call.gauge) gauge = &g;
+  if (!expect(gauge != nullptr, what, "gauge not found")) return;
+  if (!expect(call.element >= 1 &&
+                  static_cast<size_t>(call.element) <= gauge->elements.size(),
+              what, "no such element"))
+    return;
+  const Element e = gauge->elements[call.element - 1];
+  Address slot = nullptr;
+  for (const Field& f : kKinds[e.kind].callbacks)
+    if (f.name && std::strcmp(f.name, call.slot) == 0)
+      slot = ptr(e.at, f.offset);
+  if (!expect_in_image(what, slot, 1)) return;
+
+  // The records are the module's writable data, as they are for the host.
+  uint8_t* input = const_cast<uint8_t*>(e.at) + call.input_offset;
+  uint8_t saved[8];
+  std::memcpy(saved, input, sizeof saved);
+  std::memcpy(input, &call.input, sizeof call.input);
+  service_log.clear();
+  const auto callback =
+      reinterpret_cast<ElementCallback>(reinterpret_cast<uintptr_t>(slot));
+  const double result = callback(e.at);
+  std::memcpy(input, saved, sizeof saved);
+  expect(std::fabs(result - call.result) <=
+             1e-9 * std::fmax(1.0, std::fabs(call.result)),
+         what, number(result) + ", expected " + number(call.result));
+  expect(service_log == call.services, what + " services",
+         "\"" + service_log + "\", expected \"" + call.services + "\"");
+}
+
+int run(const char* path, bool list_only) {
+  const HMODULE module = LoadLibraryA(path);
+  if (!expect(module != nullptr, std::string("load ") + path,
+              "error " + std::to_string(GetLastError())))
+    return 1;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      reinterpret_cast<Address>(module) + dos->e_lfanew);
+  image.begin = reinterpret_cast<Address>(module);
+  image.end = image.begin + nt->OptionalHeader.SizeOfImage;
+
+  const Address import_table = reinterpret_cast<Address>(
+      reinterpret_cast<uintptr_t>(GetProcAddress(module, "ImportTable")));
+  const Address linkage = reinterpret_cast<Address>(
+      reinterpret_cast<uintptr_t>(GetProcAddress(module, "Linkage")));
+  const bool found =
+      expect_in_image("ImportTable export", import_table, 16) &
+      expect_in_image("Linkage export", linkage, 0x18 + 4 * (kGaugeCount + 1));
+  if (!found) return 1;
+
+  expect_hex("ImportTable entry 1 identifier", u32(import_table, 0), 0x0F);
+  expect(ptr(import_table, 4) == nullptr, "ImportTable entry 1 pointer",
+         "set before the host stores its service table");
+  expect_hex("ImportTable entry 2 identifier", u32(import_table, 8), 0);
+  expect(ptr(import_table, 12) == nullptr, "ImportTable entry 2 pointer",
+         "not null");
+  void* const table_address = services.data();
+  std::memcpy(const_cast<uint8_t*>(import_table) + 4, &table_address, 4);
+
+  expect_hex("Linkage module identifier", u32(linkage, 0x00), 0x13);
+  expect_hex("Linkage flags", u32(linkage, 0x0C), 0);
+  expect_hex("Linkage module status", u32(linkage, 0x10), 0);
+  expect_hex("Linkage module version", u32(linkage, 0x14), 0x900);
+  const Address init = ptr(linkage, 0x04);
+  const Address deinit = ptr(linkage, 0x08);
+  const bool routines = expect_in_image("Linkage init routine", init, 1) &
+                        expect_in_image("Linkage deinit routine", deinit, 1);
+
+  std::vector<FoundGauge> gauges;
+  int last_index = -1;
+  for (int i = 0; i <= kGaugeCount; ++i) {
+    const Address header = ptr(linkage, 0x18 + 4 * i);
+    if (header == nullptr) break;
+    const std::string slot = "gauge table slot " + std::to_string(i + 1);
+    if (!expect(i < kGaugeCount, slot, "the table holds more than 60 gauges"))
+      break;
+    if (!expect_in_image(slot, header, kGaugeHeaderSize)) continue;
+    const Address name = ptr(header, 0x04);
+    if (!expect_in_image(slot + " name", name, 1)) continue;
+    const size_t room = static_cast<size_t>(image.end - name);
+    const char* text = reinterpret_cast<const char*>(name);
+    FoundGauge gauge{
+        header, std::string(text, strnlen(text, room)), nullptr, {}, {}};
+    int index = -1;
+    gauge.row = table_row(gauge.name, &index);
+    expect(gauge.row != nullptr, slot,
+           "\"" + gauge.name + "\" is not a gauge of the module");
+    for (const FoundGauge& other : gauges)
+      expect(other.name != gauge.name, slot,
+             "\"" + gauge.name + "\" is in the table twice");
+    if (gauge.row) {
+      expect(index > last_index, slot,
+             "\"" + gauge.name + "\" is out of table order");
+      last_index = index;
+    }
+    gauges.push_back(std::move(gauge));
+  }
+
+  for (FoundGauge& gauge : gauges) check_gauge(gauge);
+
+  if (list_only) {
+    for (size_t i = 0; i < gauges.size(); ++i)
+      std::printf("%2zu  %-26s %3u mm  %2zu elements  %2zu mouse areas\n",
+                  i + 1, gauges[i].name.c_str(), u32(gauges[i].header, 0x2C),
+                  gauges[i].elements.size(), gauges[i].mouse.size());
+    std::printf("%zu of %d gauges\n", gauges.size(), kGaugeCount);
+    return failed == 0 ? 0 : 1;
+  }
+
+  for (const GaugeDetail& detail : kDetails) {
+    const FoundGauge* gauge = nullptr;
+    for (const FoundGauge& g : gauges)
+      if (g.name == detail.name) gauge = &g;
+    if (expect(gauge != nullptr, detail.name, "not in the gauge table"))
+      check_detail(detail, *gauge);
+  }
+  for (const CallRow& call : kCalls) check_call(call, gauges);
+
+  if (routines) {
+    service_log.clear();
+    reinterpret_cast<ModuleRoutine>(reinterpret_cast<uintptr_t>(init))();
+    reinterpret_cast<ModuleRoutine>(reinterpret_cast<uintptr_t>(deinit))();
+    expect(service_log.empty(), "init and deinit routines",
+           "called services: " + service_log);
+  }
+  expect(ptr(import_table, 4) == table_address, "ImportTable entry 1 pointer",
+         "the module changed the stored service table");
+  expect(FreeLibrary(module) != 0, "unload", "FreeLibrary failed");
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Plain newlines: the closing line is read by machines.
+  _setmode(_fileno(stdout), _O_BINARY);
+  bool list_only = false;
+  const char* path = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--list") == 0)
+      list_only = true;
+    else if (path == nullptr)
+      path = argv[i];
+    else
+      path = "";
+  }
+  if (path == nullptr || *path == '\0') {
+    std::fprintf(stderr, "usage: layout_check [--list] MODULE\n");
+    return 2;
+  }
+  const int status = run(path, list_only);
+  if (!list_only || status != 0)
+    std::printf("%d passed, %d failed\n", passed, failed);
+  std::fflush(stdout);
+  return status;
+}
