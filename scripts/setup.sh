@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian 12 machine: compilers,
+# GoogleTest, Google Benchmark, the MinGW cross compiler, 32-bit Wine, a
+# virtual X server and the ALSA pieces Wine's DirectSound opens. Only what is
+# missing is installed, so a second run returns at once.
+set -euo pipefail
+
+packages=(
+  cmake g++ googletest libgtest-dev libbenchmark-dev clang-format
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386
+  xvfb xauth
+  libasound2-plugins:i386 alsa-utils
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+i386_enabled=false
+if dpkg --print-foreign-architectures | grep -qx i386; then
+  i386_enabled=true
+fi
+if [ ${#missing[@]} -eq 0 ] && $i386_enabled; then
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "setup: need root to install: ${missing[*]}" >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$i386_enabled || "${as_root[@]}" dpkg --add-architecture i386
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -q "${missing[@]}" </dev/null
