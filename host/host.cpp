@@ -484,6 +484,7 @@ void Host::run_frames(int64_t frames) {
         apply_window_actions();
       }
     }
+    apply_window_actions();
   }
 }
 

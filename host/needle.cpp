@@ -28,7 +28,7 @@ double normalized_degrees(double angle) {
   if (!std::isfinite(angle)) return angle;
   double folded = std::fmod(angle, 360.0);
   if (folded < 0) folded += 360.0;
-  if (folded >= 360.0) folded = 0.0;
+  if (folded >= 360.0 || folded == 0.0) folded = 0.0;
   return folded;
 }
 
