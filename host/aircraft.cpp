@@ -249,7 +249,7 @@ enum Event : uint32_t {
   kAdfKhzDown = 66543,
 };
 
-constexpr int32_t kCom1LowKhz = 118000;
+constexpr int32_t kCom1LowMhz = 118;
 constexpr int32_t kCom1HighMhz = 136;
 constexpr int32_t kNavLowMhz = 108;
 constexpr int32_t kNavHighMhz = 117;
@@ -417,8 +417,13 @@ int32_t Aircraft::integer(int32_t token) const {
       return radio_bcd(nav2_khz_);
     case 38:
       return static_cast<int32_t>(to_bcd(transponder_code_));
-    default:
-      return static_cast<int32_t>(value(token));
+    default: {
+      // Truncated toward zero and saturated, as a float64 read as an int32.
+      double v = value(token);
+      if (std::isnan(v)) return 0;
+      v = std::clamp(v, -2147483648.0, 2147483647.0);
+      return static_cast<int32_t>(v);
+    }
   }
 }
 
@@ -457,7 +462,7 @@ bool Aircraft::set(int32_t token, double v) {
     case 24:
     case 27: {
       bool com = token == 23;
-      int32_t khz = com ? radio_khz(word, 118, kCom1HighMhz, true)
+      int32_t khz = com ? radio_khz(word, kCom1LowMhz, kCom1HighMhz, true)
                         : radio_khz(word, kNavLowMhz, kNavHighMhz, false);
       if (khz < 0) return false;
       (com ? com1_khz_ : token == 24 ? nav1_khz_ : nav2_khz_) = khz;
@@ -496,7 +501,7 @@ void Aircraft::step_magnetos(int direction) {
 
 void Aircraft::apply_event(uint32_t event, uint32_t event_value) {
   auto com_mhz_step = [this](int32_t mhz_step) {
-    int32_t mhz = wrap(com1_khz_ / 1000 + mhz_step, 118, kCom1HighMhz);
+    int32_t mhz = wrap(com1_khz_ / 1000 + mhz_step, kCom1LowMhz, kCom1HighMhz);
     com1_khz_ = mhz * 1000 + com1_khz_ % 1000;
   };
   auto com_fraction_step = [this](int32_t khz_step) {

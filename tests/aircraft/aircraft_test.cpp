@@ -280,6 +280,14 @@ TEST(AircraftVariables, LookupFillsTheFieldOfTheVariablesType) {
   aircraft.lookup(unbound);
   EXPECT_EQ(unknown.value.number, 0.0);
   EXPECT_EQ(aircraft.unknown_tokens(), std::vector<int32_t>{9999});
+
+  // A float64 read as an integer truncates and saturates, NaN reading 0.
+  ASSERT_TRUE(aircraft.set(61, std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_EQ(aircraft.integer(61), 0);
+  ASSERT_TRUE(aircraft.set(61, -1e300));
+  EXPECT_EQ(aircraft.integer(61), std::numeric_limits<int32_t>::min());
+  ASSERT_TRUE(aircraft.set(61, -2.9));
+  EXPECT_EQ(aircraft.integer(61), -2);
 }
 
 TEST(AircraftVariables, TableHasEveryTokenOnceWithTheRightKinds) {
