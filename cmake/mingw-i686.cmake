@@ -12,6 +12,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
 # SSE2 arithmetic so that both builds compute in the same IEEE doubles.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-# GCC 12 takes some std::string concatenations for overlapping copies
-# (-Wrestrict) once inlined; the warning is false, and fatal under -Werror.
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -Wno-restrict")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
