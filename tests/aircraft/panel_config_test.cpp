@@ -180,6 +180,21 @@ TEST(PanelConfig, WindowIdentsByNameOrNumber) {
   EXPECT_EQ(parse_window_ident("4294967296"), std::nullopt);
 }
 
+// Every cut of a good file either parses or names a line within the cut;
+// the address sanitizer watches for reads past the end.
+TEST(PanelConfig, TruncatedFilesNeverReadPastTheirEnd) {
+  const std::string text = kGoodPanel;
+  for (std::size_t length = 0; length <= text.size(); ++length) {
+    std::vector<char> cut(text.begin(), text.begin() + length);
+    auto result =
+        parse_panel_config(std::string_view(cut.data(), length), "cut.cfg");
+    if (auto* error = std::get_if<PanelConfigError>(&result)) {
+      EXPECT_GE(error->line, 1) << length;
+      EXPECT_LE(error->line, 31) << length;
+    }
+  }
+}
+
 TEST(PanelConfig, EmptyFileHasNoWindows) {
   auto result = parse_panel_config("", "empty.cfg");
   ASSERT_TRUE(std::holds_alternative<PanelConfig>(result));
