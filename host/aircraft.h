@@ -3,14 +3,13 @@
 // the BCD words derived from them), the effect of every event the gauges
 // send, the two calculator expressions the gauges evaluate, and a small
 // deterministic model that lets a scripted cold start bring the panel alive.
-// Only + - * / and sqrt are used in the model, so the native and the 32-bit
-// Windows builds compute the same values bit for bit.
+// The model uses only + - * / and comparisons on doubles, so the native and
+// the 32-bit Windows builds compute the same values bit for bit.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,9 +59,11 @@ class Aircraft {
   void lookup(ModuleVar& var) const;
   double number(int32_t token) const;
   int32_t integer(int32_t token) const;
-  // For BCD variables `value` is the BCD word. False for an unknown token or
-  // a value the variable cannot hold (non-finite, or a BCD word that is not
-  // a valid frequency or code).
+  // A float64 variable takes any value, NaN and infinities too, so a script
+  // can hand the gauges whatever a simulator might; the model reads such
+  // values clamped to their range, NaN as the default. For BCD variables
+  // `value` is the BCD word, refused (false) unless it is a channel of the
+  // band or a transponder code. False for an unknown token.
   bool set(int32_t token, double value);
 
   void set_window_actions(WindowActions actions);
@@ -70,8 +71,9 @@ class Aircraft {
   void advance(double seconds);
 
   // Answers "(A:RECIP CARBURETOR TEMPERATURE:1,celsius)" into *number and
-  // "(A:ATC ID,string)" into *text (valid until the next call); anything
-  // else, or a missing destination, returns false with a diagnostic.
+  // "(A:ATC ID,string)" into *text, which stays valid until the next
+  // evaluation of that expression; anything else, or a missing destination,
+  // returns false with a diagnostic and writes nothing.
   bool calculate(const char* expression, double* number, const char** text,
                  std::string& diagnostic);
 
