@@ -402,6 +402,51 @@ constexpr MouseRow attitude_mouse[] = {
     list_end(),
 };
 
+// --- The eight toggle switches: a bezel and a two-image lever bound to the
+// system's variable; one left-click area, with a handler (and a sound) on
+// all but the avionics master, whose area sends its event itself.
+struct SwitchElements {
+  ElementRow rows[2];
+};
+constexpr SwitchElements switch_chain(int32_t bezel, int32_t lever,
+                                      int32_t token) {
+  return {{{.kind = kStatic, .bitmap = bezel, .at = {0, 0}, .flags = 0x3},
+           {.kind = kIcon,
+            .bitmap = lever,
+            .at = {0, 0},
+            .flags = 0x3,
+            .tokens = {token},
+            .numbers = {1.0, 0, 2}}}};
+}
+constexpr SwitchElements battery_switch_elements = switch_chain(1480, 1490, 364);
+constexpr SwitchElements avionics_switch_elements = switch_chain(1480, 1490, 740);
+constexpr SwitchElements beacon_switch_elements = switch_chain(1480, 1490, 368);
+constexpr SwitchElements landing_switch_elements = switch_chain(3070, 3080, 14);
+constexpr SwitchElements navigation_switch_elements =
+    switch_chain(1480, 1490, 619);
+constexpr SwitchElements panel_switch_elements = switch_chain(3140, 3150, 10);
+constexpr SwitchElements pitot_switch_elements = switch_chain(1480, 1490, 13);
+constexpr SwitchElements fuel_pump_switch_elements =
+    switch_chain(1480, 1490, 891);
+
+constexpr Box kLeverBox = {0, 0, 44, 63};
+constexpr MouseRow battery_switch_mouse[] = {
+    parent(), text_tooltip("Battery switch (%1!s!)", 1),
+    callback_child(kLeverBox, 5, kLeft), parent_end(), list_end()};
+constexpr MouseRow avionics_switch_mouse[] = {
+    parent(), text_tooltip("Avionics master switch (%1!s!)", 1),
+    event_child(kLeverBox, 5, kLeft, 66293), parent_end(), list_end()};
+constexpr std::array<MouseRow, 4> help_switch_mouse(uint32_t help, Box box) {
+  return {parent({}, help), callback_child(box, 5, kLeft), parent_end(),
+          list_end()};
+}
+constexpr auto beacon_switch_mouse = help_switch_mouse(43837, kLeverBox);
+constexpr auto landing_switch_mouse = help_switch_mouse(43838, {0, 0, 26, 45});
+constexpr auto navigation_switch_mouse = help_switch_mouse(43839, kLeverBox);
+constexpr auto panel_switch_mouse = help_switch_mouse(43840, {0, 0, 66, 66});
+constexpr auto pitot_switch_mouse = help_switch_mouse(43863, kLeverBox);
+constexpr auto fuel_pump_switch_mouse = help_switch_mouse(43879, kLeverBox);
+
 // The gauges checked element by element and area by area.
 struct GaugeDetail {
   const char* name;
@@ -415,6 +460,17 @@ constexpr GaugeDetail kDetails[] = {
     {"Vertical_Speed", vertical_speed_elements, vertical_speed_mouse},
     {"Turn_Coordinator", turn_coordinator_elements, turn_coordinator_mouse},
     {"Attitude", attitude_elements, attitude_mouse},
+    {"Battery_Switch", battery_switch_elements.rows, battery_switch_mouse},
+    {"Avionics_Switch", avionics_switch_elements.rows, avionics_switch_mouse},
+    {"Beacon_Lights_Switch", beacon_switch_elements.rows, beacon_switch_mouse},
+    {"Landing_Lights_Switch", landing_switch_elements.rows,
+     landing_switch_mouse},
+    {"Navigation_Lights_Switch", navigation_switch_elements.rows,
+     navigation_switch_mouse},
+    {"Panel_Lights_Switch", panel_switch_elements.rows, panel_switch_mouse},
+    {"Pitot_Heat_Switch", pitot_switch_elements.rows, pitot_switch_mouse},
+    {"Fuel_Pump_Switch", fuel_pump_switch_elements.rows,
+     fuel_pump_switch_mouse},
 };
 
 // Element callbacks called for real, through the calling convention the
