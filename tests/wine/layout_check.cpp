@@ -418,8 +418,10 @@ constexpr SwitchElements switch_chain(int32_t bezel, int32_t lever,
             .tokens = {token},
             .numbers = {1.0, 0, 2}}}};
 }
-constexpr SwitchElements battery_switch_elements = switch_chain(1480, 1490, 364);
-constexpr SwitchElements avionics_switch_elements = switch_chain(1480, 1490, 740);
+constexpr SwitchElements battery_switch_elements =
+    switch_chain(1480, 1490, 364);
+constexpr SwitchElements avionics_switch_elements =
+    switch_chain(1480, 1490, 740);
 constexpr SwitchElements beacon_switch_elements = switch_chain(1480, 1490, 368);
 constexpr SwitchElements landing_switch_elements = switch_chain(3070, 3080, 14);
 constexpr SwitchElements navigation_switch_elements =
