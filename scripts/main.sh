@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds both builds and runs the main job: the real
-# module loaded under Wine, with the gauges it offers listed.
+# Sets the machine up, builds both builds and runs the main job: the sample
+# panel in the Windows host under Wine, loading the real module.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 
-"$root/scripts/wine-run.sh" "$root/build/windows/tests/wine/layout_check.exe" \
-  --list "$root/build/windows/Corvelain_Instr.gau"
+# The sample panel in the Windows host, loading the real module, through a
+# short scripted session.
+"$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe" \
+  --panel "$root/host/sample/panel.cfg" --script "$root/host/sample/session.scn"
