@@ -313,7 +313,11 @@ void Host::send_event(uint32_t event, uint32_t value, const char* source) {
   observe(std::string(source) + " " + std::to_string(event) + " " +
           std::to_string(value));
   sent_events_.push_back({event, value});
+  const size_t unknown = aircraft_.unknown_events().size();
   aircraft_.apply_event(event, value);
+  if (aircraft_.unknown_events().size() != unknown)
+    observe("event " + std::to_string(event) +
+            " means nothing to the aircraft; ignored");
 }
 
 void Host::service_lookup(ModuleVar* var) {
