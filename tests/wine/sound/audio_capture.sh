@@ -8,6 +8,8 @@
 # 2. No click: the device receives silence.
 # 3. No audio device at all: DirectSound cannot be created, no buffer is
 #    ever made, and the switches and tooltips work exactly as before.
+# 4. The module's "WAVE" resources are the committed recordings, byte for
+#    byte.
 # Prints "N passed, N failed".
 set -uo pipefail
 
@@ -54,12 +56,13 @@ write_alsa_config() {  # write_alsa_config FILE CAPTURE|none
   } >"$1"
 }
 
-# run_driver NAME ALSA_TARGET MODE: output in NAME.out, DirectSound's trace
-# in NAME.trace.
+# run_driver NAME ALSA_TARGET MODE [ARG]: output in NAME.out, DirectSound's
+# trace in NAME.trace.
 run_driver() {
-  local name=$1 target=$2 mode=$3
+  local name=$1 target=$2
+  shift 2
   write_alsa_config "$work/$name.asoundrc" "$target"
-  local -a wine_command=(wine "$driver" "$module" "$mode")
+  local -a wine_command=(wine "$driver" "$module" "$@")
   (
     export ALSA_CONFIG_PATH="$work/$name.asoundrc"
     export WINEDEBUG=-all,trace+dsound
@@ -136,6 +139,13 @@ check "no device: no buffer ever made" \
   test "$(count_in "$work/no_device.trace" "CreateSoundBuffer")" -eq 0
 check "no device: same events and tooltips" cmp -s "$work/click.out" "$work/no_device.out"
 echo "no device: $(paste -sd ' ' "$work/no_device.out")"
+
+# 4. The recordings in the module.
+run_driver resources none resources "Z:$root/resources"
+for file in switch_click spare_click knob_click; do
+  check "resources: $file.wav in the module" \
+    grep -q "same as $file.wav" "$work/resources.out"
+done
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,13 +2,18 @@
 // the steps, so that DirectSound has time to play what the module starts:
 //
 //   sound_driver MODULE click|quiet
+//   sound_driver MODULE resources FOLDER
 //
 // Opens a panel with the battery and avionics switches, clicks both (with
 // "click") and reads the battery tooltip before and after, then waits for
 // the sound to play out and closes everything. Prints what the host saw.
+// With "resources" it compares the module's "WAVE" resources with the
+// recordings in FOLDER instead.
 #include <windows.h>
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -30,6 +35,38 @@ constexpr DWORD kPlayOutMilliseconds = 800;
 void print_events(Host& host) {
   for (const SentEvent& e : host.take_sent_events())
     std::cout << "event " << e.event << "=" << e.value << "\n";
+}
+
+struct Recording {
+  int id;
+  const char* file_name;
+};
+constexpr Recording kRecordings[] = {
+    {10, "switch_click.wav"}, {20, "spare_click.wav"}, {30, "knob_click.wav"}};
+
+int compare_resources(const std::string& module_path,
+                      const std::string& folder) {
+  HMODULE module = LoadLibraryA(module_path.c_str());
+  if (module == nullptr) {
+    std::cerr << "cannot load " << module_path << "\n";
+    return 2;
+  }
+  for (const Recording& r : kRecordings) {
+    std::ifstream file(folder + "/" + r.file_name, std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(file),
+                               std::istreambuf_iterator<char>()};
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(r.id), "WAVE");
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const char* bytes =
+        loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    const bool same = bytes != nullptr && !expected.empty() &&
+                      std::string(bytes, size) == expected;
+    std::cout << "wave " << r.id << ": " << size << " bytes, "
+              << (same ? "same as " : "differs from ") << r.file_name << "\n";
+  }
+  FreeLibrary(module);
+  return 0;
 }
 
 int drive(const std::string& module_path, bool click) {
@@ -74,9 +111,12 @@ int drive(const std::string& module_path, bool click) {
 
 int main(int argc, char** argv) {
   prepare_console();
-  const std::string mode = argc == 3 ? argv[2] : "";
-  if (mode != "click" && mode != "quiet") {
-    std::cerr << "usage: sound_driver MODULE click|quiet\n";
+  const std::string mode = argc >= 3 ? argv[2] : "";
+  if (mode == "resources" && argc == 4)
+    return compare_resources(argv[1], argv[3]);
+  if (argc != 3 || (mode != "click" && mode != "quiet")) {
+    std::cerr << "usage: sound_driver MODULE click|quiet\n"
+                 "       sound_driver MODULE resources FOLDER\n";
     return 2;
   }
   create_simulator_window();
