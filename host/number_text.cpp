@@ -8,8 +8,12 @@ std::string fixed_text(double value, int decimals) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
   char buffer[400];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, decimals);
+  // Past this, fixed notation is a wall of digits that says nothing more.
+  const bool huge = std::fabs(value) >= 1e15;
+  const auto result = std::to_chars(
+      buffer, buffer + sizeof buffer, value,
+      huge ? std::chars_format::scientific : std::chars_format::fixed,
+      decimals);
   std::string text(buffer, result.ptr);
   if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos)
     text.erase(0, 1);
