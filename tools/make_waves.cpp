@@ -10,9 +10,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make_waves OUTPUT_FOLDER\n");
     return 2;
   }
-  for (const WaveSpec& spec : kWaveSpecs) {
-    const std::string path = std::string(argv[1]) + "/" + spec.file_name;
-    const std::vector<uint8_t> bytes = make_wave(spec);
+  for (const WaveRecording& wave : kWaveRecordings) {
+    const std::string path = std::string(argv[1]) + "/" + wave.file_name;
+    const std::vector<uint8_t> bytes = make_wave(wave);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));

@@ -123,14 +123,14 @@ void put_id(std::vector<uint8_t>& out, const char* id) {
 
 }  // namespace
 
-std::vector<uint8_t> make_wave(const WaveSpec& spec) {
-  const uint32_t block_align = spec.bits_per_sample / 8;
-  const uint32_t samples = spec.data_bytes / block_align;
-  const std::vector<double> sound = synthesise(spec.id, samples);
+std::vector<uint8_t> make_wave(const WaveRecording& wave) {
+  const uint32_t block_align = wave.bits_per_sample / 8;
+  const uint32_t samples = wave.data_bytes / block_align;
+  const std::vector<double> sound = synthesise(wave.id, samples);
 
   std::vector<uint8_t> out;
   constexpr uint32_t kFormatBytes = 18;
-  const uint32_t padded_data = spec.data_bytes + (spec.data_bytes & 1);
+  const uint32_t padded_data = wave.data_bytes + (wave.data_bytes & 1);
   put_id(out, "RIFF");
   put32(out, 4 + 8 + kFormatBytes + 8 + padded_data);
   put_id(out, "WAVE");
@@ -141,19 +141,19 @@ std::vector<uint8_t> make_wave(const WaveSpec& spec) {
   put32(out, kWaveSamplesPerSecond);
   put32(out, kWaveSamplesPerSecond * block_align);
   put16(out, block_align);
-  put16(out, spec.bits_per_sample);
+  put16(out, wave.bits_per_sample);
   put16(out, 0);  // no extra format bytes
   put_id(out, "data");
-  put32(out, spec.data_bytes);
+  put32(out, wave.data_bytes);
   for (double v : sound) {
     const double clamped = std::clamp(v, -1.0, 1.0);
-    if (spec.bits_per_sample == 8) {
+    if (wave.bits_per_sample == 8) {
       out.push_back(static_cast<uint8_t>(std::lround(128.0 + clamped * 127.0)));
     } else {
       const auto s = static_cast<int16_t>(std::lround(clamped * 32767.0));
       put16(out, static_cast<uint16_t>(s));
     }
   }
-  if (padded_data != spec.data_bytes) out.push_back(0);
+  if (padded_data != wave.data_bytes) out.push_back(0);
   return out;
 }

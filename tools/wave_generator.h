@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct WaveSpec {
+struct WaveRecording {
   int32_t id;
   const char* file_name;
   uint16_t bits_per_sample;
@@ -14,7 +14,7 @@ struct WaveSpec {
 
 inline constexpr uint32_t kWaveSamplesPerSecond = 22050;
 
-inline constexpr WaveSpec kWaveSpecs[] = {
+inline constexpr WaveRecording kWaveRecordings[] = {
     {.id = 10,
      .file_name = "switch_click.wav",
      .bits_per_sample = 16,
@@ -30,4 +30,4 @@ inline constexpr WaveSpec kWaveSpecs[] = {
 };
 
 // The whole RIFF WAVE file for one recording.
-std::vector<uint8_t> make_wave(const WaveSpec& spec);
+std::vector<uint8_t> make_wave(const WaveRecording& wave);

@@ -31,17 +31,17 @@ std::string id_at(const std::vector<uint8_t>& b, size_t at) {
   return std::string(b.begin() + at, b.begin() + at + 4);
 }
 
-class Recordings : public testing::TestWithParam<WaveSpec> {};
+class Recordings : public testing::TestWithParam<WaveRecording> {};
 
 TEST_P(Recordings, RegenerateToTheCommittedBytes) {
-  const WaveSpec& spec = GetParam();
+  const WaveRecording& wave = GetParam();
   const std::vector<uint8_t> committed =
-      read_file(std::string(RESOURCES_DIR) + "/" + spec.file_name);
-  ASSERT_FALSE(committed.empty()) << spec.file_name;
-  EXPECT_TRUE(make_wave(spec) == committed)
-      << spec.file_name << " differs from what tools/make_waves writes";
+      read_file(std::string(RESOURCES_DIR) + "/" + wave.file_name);
+  ASSERT_FALSE(committed.empty()) << wave.file_name;
+  EXPECT_TRUE(make_wave(wave) == committed)
+      << wave.file_name << " differs from what tools/make_waves writes";
 
-  const EmbeddedRecording* embedded = find_recording(spec.id);
+  const EmbeddedRecording* embedded = find_recording(wave.id);
   ASSERT_NE(embedded, nullptr);
   EXPECT_TRUE(
       std::vector<uint8_t>(embedded->bytes, embedded->bytes + embedded->size) ==
@@ -49,9 +49,9 @@ TEST_P(Recordings, RegenerateToTheCommittedBytes) {
 }
 
 TEST_P(Recordings, AreMonoPcmAt22050WithTheExactDataSize) {
-  const WaveSpec& spec = GetParam();
+  const WaveRecording& wave = GetParam();
   const std::vector<uint8_t> b =
-      read_file(std::string(RESOURCES_DIR) + "/" + spec.file_name);
+      read_file(std::string(RESOURCES_DIR) + "/" + wave.file_name);
   ASSERT_GE(b.size(), 46u);
   EXPECT_EQ(id_at(b, 0), "RIFF");
   EXPECT_EQ(u32(b, 4), b.size() - 8);
@@ -62,27 +62,27 @@ TEST_P(Recordings, AreMonoPcmAt22050WithTheExactDataSize) {
   EXPECT_EQ(u16(b, 20), 1) << "PCM";
   EXPECT_EQ(u16(b, 22), 1) << "one channel";
   EXPECT_EQ(u32(b, 24), 22050u);
-  EXPECT_EQ(u16(b, 34), spec.bits_per_sample);
-  EXPECT_EQ(u16(b, 32), spec.bits_per_sample / 8) << "block alignment";
-  EXPECT_EQ(u32(b, 28), 22050u * spec.bits_per_sample / 8) << "byte rate";
+  EXPECT_EQ(u16(b, 34), wave.bits_per_sample);
+  EXPECT_EQ(u16(b, 32), wave.bits_per_sample / 8) << "block alignment";
+  EXPECT_EQ(u32(b, 28), 22050u * wave.bits_per_sample / 8) << "byte rate";
   const size_t data_at = 20 + format_bytes;
   ASSERT_GE(b.size(), data_at + 8);
   EXPECT_EQ(id_at(b, data_at), "data");
-  EXPECT_EQ(u32(b, data_at + 4), spec.data_bytes);
-  EXPECT_EQ(b.size(), data_at + 8 + spec.data_bytes);
+  EXPECT_EQ(u32(b, data_at + 4), wave.data_bytes);
+  EXPECT_EQ(b.size(), data_at + 8 + wave.data_bytes);
 }
 
 // A click: loud at its start, silent at its end.
 TEST_P(Recordings, SoundLikeAShortClick) {
-  const WaveSpec& spec = GetParam();
-  const std::vector<uint8_t> b = make_wave(spec);
-  const size_t data_at = b.size() - spec.data_bytes;
+  const WaveRecording& wave = GetParam();
+  const std::vector<uint8_t> b = make_wave(wave);
+  const size_t data_at = b.size() - wave.data_bytes;
   auto sample = [&](size_t i) {
-    return spec.bits_per_sample == 8
+    return wave.bits_per_sample == 8
                ? (b[data_at + i] - 128) / 128.0
                : static_cast<int16_t>(u16(b, data_at + 2 * i)) / 32768.0;
   };
-  const size_t samples = spec.data_bytes / (spec.bits_per_sample / 8);
+  const size_t samples = wave.data_bytes / (wave.bits_per_sample / 8);
   double early_peak = 0;
   for (size_t i = 0; i < samples / 8; ++i)
     early_peak = std::max(early_peak, std::abs(sample(i)));
@@ -91,7 +91,7 @@ TEST_P(Recordings, SoundLikeAShortClick) {
   EXPECT_NEAR(sample(samples - 1), 0.0, 0.01);
 }
 
-INSTANTIATE_TEST_SUITE_P(Module, Recordings, testing::ValuesIn(kWaveSpecs),
+INSTANTIATE_TEST_SUITE_P(Module, Recordings, testing::ValuesIn(kWaveRecordings),
                          [](const auto& info) {
                            return "Wave" + std::to_string(info.param.id);
                          });
