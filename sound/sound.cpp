@@ -123,7 +123,9 @@ uint32_t load_wave_resource(SoundDevice** device, SoundBuffer** buffer,
   WaveFormat format{};
   RiffChunk data{};
   if (!find_wave_chunks(source.file, &format, &data)) return disable_sound();
+  // The chunk sizes are the resource's word: none may reach past it.
   const uint32_t data_bytes = data.size;
+  if (data_bytes > source.resource.size) return disable_sound();
   source.samples = platform_allocate(data_bytes);
   if (source.samples == nullptr) return disable_sound();
   if (platform_read(source.file, source.samples,
