@@ -15,14 +15,14 @@ export HOME="${HOME:-$wine_env_root/build}"
 
 # Creates the prefix the first time; later calls return at once. A lock keeps
 # two runs from creating it together, and the stamp is only written once the
-# prefix is complete, so an interrupted creation is redone.
+# prefix is complete, so an interrupted creation is finished by the next call
+# (wineboot completes a prefix in place; nothing is ever deleted).
 wine_prefix_ready() {
   [ -f "$WINEPREFIX/.ready" ] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
     [ -f "$WINEPREFIX/.ready" ] && exit 0
-    rm -rf "$WINEPREFIX"
     if ! { wineboot -i && wineserver -w; } >"$WINEPREFIX.log" 2>&1 </dev/null; then
       echo "wine-env: could not create the Wine prefix $WINEPREFIX (see $WINEPREFIX.log)" >&2
       exit 1

@@ -1228,11 +1228,11 @@ int run(const char* path, bool list_only) {
       expect_in_image("Linkage export", linkage, 0x18 + 4 * (kGaugeCount + 1));
   if (!found) return 1;
 
-  expect_hex("ImportTable entry 1 identifier", u32(import_table, 0), 0x0F);
-  expect(ptr(import_table, 4) == nullptr, "ImportTable entry 1 pointer",
+  expect_hex("ImportTable entry 0 identifier", u32(import_table, 0), 0x0F);
+  expect(ptr(import_table, 4) == nullptr, "ImportTable entry 0 pointer",
          "set before the host stores its service table");
-  expect_hex("ImportTable entry 2 identifier", u32(import_table, 8), 0);
-  expect(ptr(import_table, 12) == nullptr, "ImportTable entry 2 pointer",
+  expect_hex("ImportTable entry 1 identifier", u32(import_table, 8), 0);
+  expect(ptr(import_table, 12) == nullptr, "ImportTable entry 1 pointer",
          "not null");
   void* const table_address = services.data();
   std::memcpy(const_cast<uint8_t*>(import_table) + 4, &table_address, 4);
@@ -1303,7 +1303,7 @@ int run(const char* path, bool list_only) {
     expect(service_log.empty(), "init and deinit routines",
            "called services: " + service_log);
   }
-  expect(ptr(import_table, 4) == table_address, "ImportTable entry 1 pointer",
+  expect(ptr(import_table, 4) == table_address, "ImportTable entry 0 pointer",
          "the module changed the stored service table");
   expect(FreeLibrary(module) != 0, "unload", "FreeLibrary failed");
   return failed == 0 ? 0 : 1;
