@@ -39,37 +39,37 @@ struct Conversion {
 };
 
 // Parses "07.3f" and the like; false for anything else.
-bool parse_conversion(std::string_view spec, Conversion& conv) {
+bool parse_conversion(std::string_view format, Conversion& conv) {
   size_t i = 0;
-  for (; i < spec.size() &&
-         std::string_view("-0+ #").find(spec[i]) != std::string_view::npos;
+  for (; i < format.size() &&
+         std::string_view("-0+ #").find(format[i]) != std::string_view::npos;
        ++i) {
-    if (spec[i] == '-') conv.left = true;
-    if (spec[i] == '0') conv.zeros = true;
-    if (spec[i] == '+') conv.plus = true;
-    if (spec[i] == ' ') conv.space = true;
+    if (format[i] == '-') conv.left = true;
+    if (format[i] == '0') conv.zeros = true;
+    if (format[i] == '+') conv.plus = true;
+    if (format[i] == ' ') conv.space = true;
   }
   auto read_number = [&](int& number) {
-    const auto start = spec.data() + i;
+    const auto start = format.data() + i;
     const auto result =
-        std::from_chars(start, spec.data() + spec.size(), number);
+        std::from_chars(start, format.data() + format.size(), number);
     if (result.ec != std::errc() || number > 255) return false;
     i += static_cast<size_t>(result.ptr - start);
     return true;
   };
-  if (i < spec.size() && spec[i] >= '1' && spec[i] <= '9' &&
+  if (i < format.size() && format[i] >= '1' && format[i] <= '9' &&
       !read_number(conv.width))
     return false;
-  if (i < spec.size() && spec[i] == '.') {
+  if (i < format.size() && format[i] == '.') {
     ++i;
     conv.precision = 0;
-    if (i < spec.size() && spec[i] >= '0' && spec[i] <= '9' &&
+    if (i < format.size() && format[i] >= '0' && format[i] <= '9' &&
         !read_number(conv.precision))
       return false;
   }
-  while (i < spec.size() && (spec[i] == 'l' || spec[i] == 'h')) ++i;
-  if (i + 1 != spec.size()) return false;
-  conv.type = spec[i];
+  while (i < format.size() && (format[i] == 'l' || format[i] == 'h')) ++i;
+  if (i + 1 != format.size()) return false;
+  conv.type = format[i];
   return std::string_view("sdiuxXf").find(conv.type) != std::string_view::npos;
 }
 
@@ -170,18 +170,19 @@ std::string format_tooltip(const char* text, const TooltipArg* args,
     uint32_t number = static_cast<uint32_t>(source[next++] - '0');
     if (next < source.size() && source[next] >= '0' && source[next] <= '9')
       number = number * 10 + static_cast<uint32_t>(source[next++] - '0');
-    std::string_view spec = "s";
+    std::string_view format = "s";
     if (next < source.size() && source[next] == '!') {
       const size_t close = source.find('!', next + 1);
       if (close == source.npos) {
         out += windows1252_to_utf8(source.substr(percent));
         break;
       }
-      spec = source.substr(next + 1, close - next - 1);
+      format = source.substr(next + 1, close - next - 1);
       next = close + 1;
     }
     Conversion conv;
-    if (args != nullptr && number <= arg_count && parse_conversion(spec, conv))
+    if (args != nullptr && number <= arg_count &&
+        parse_conversion(format, conv))
       out += format_argument(args[number - 1], conv);
     else
       out += windows1252_to_utf8(source.substr(percent, next - percent));
