@@ -322,7 +322,15 @@ void Host::send_event(uint32_t event, uint32_t value, const char* source) {
 
 void Host::service_lookup(ModuleVar* var) {
   calls_.push_back({kServiceLookupVar, var ? uint32_t(var->token) : 0, 0, {}});
-  if (var != nullptr) aircraft_.lookup(*var);
+  if (var != nullptr) lookup(*var);
+}
+
+void Host::lookup(ModuleVar& var) {
+  const size_t unknown = aircraft_.unknown_tokens().size();
+  aircraft_.lookup(var);
+  if (aircraft_.unknown_tokens().size() != unknown)
+    observe("variable " + std::to_string(var.token) +
+            " means nothing to the aircraft; reads 0");
 }
 
 void Host::service_trigger(uint32_t event, uint32_t value) {
@@ -494,7 +502,7 @@ void Host::run_frames(int64_t frames) {
 
 void Host::refresh(ElementHeader* element) {
   for (ModuleVar* var : bound_vars(element))
-    if (var->token != 0) aircraft_.lookup(*var);
+    if (var->token != 0) lookup(*var);
 }
 
 void Host::update(GaugeInstance& gauge) {

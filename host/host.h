@@ -144,6 +144,8 @@ class Host {
   void update(GaugeInstance& gauge);
   void use_parameter_text(GaugeInstance& gauge);
   void refresh(ElementHeader* element);
+  // Answers a look-up and notes, once, a token the aircraft does not hold.
+  void lookup(ModuleVar& var);
   void evaluate(GaugeInstance& gauge, size_t index);
 
   struct WindowAction {

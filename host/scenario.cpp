@@ -223,6 +223,10 @@ std::string check(const ScenarioCommand& cmd, const Host& host) {
     if (auto e = count(2, 2); !e.empty()) return e;
     return window(1);
   }
+  if (verb == "model") {
+    if (auto e = count(2, 2); !e.empty()) return e;
+    return w[1] == "on" || w[1] == "off" ? "" : "'model' takes on or off";
+  }
   if (verb == "fail") {
     if (auto e = count(3, 3); !e.empty()) return e;
     if (auto e = integers(1, 2); !e.empty()) return e;
@@ -412,6 +416,10 @@ class Runner {
     }
     if (verb == "fail") {
       action([&] { host_.set_failure(i32(1), w[2] == "on"); });
+      return;
+    }
+    if (verb == "model") {
+      host_.aircraft().set_model_enabled(w[1] == "on");
       return;
     }
     if (verb == "show") {

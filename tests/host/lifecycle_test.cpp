@@ -383,6 +383,23 @@ TEST_F(HostLifecycle, ServicesAreRecordedAndActOnWindows) {
   EXPECT_EQ(calls[2].entry, kServiceLookupVar);
 }
 
+TEST_F(HostLifecycle, UnknownVariableReadsZeroAndIsNotedOnce) {
+  auto host = started();
+  host->take_observations();
+  auto* table = static_cast<HostRoutine*>(test_imports.entries[0].pointer);
+  for (int i = 0; i < 2; ++i) {
+    ModuleVar var{};
+    var.token = 9999;
+    var.value.number = 5;
+    reinterpret_cast<LookupVarService>(table[kServiceLookupVar])(&var);
+    EXPECT_EQ(var.value.number, 0.0);
+  }
+  const auto seen = host->take_observations();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text,
+            "variable 9999 means nothing to the aircraft; reads 0");
+}
+
 TEST_F(HostLifecycle, UnprovidedServiceStopsTheHostNamingTheEntry) {
   static_assert(kServiceEntries >= 70);
   auto host = started();
