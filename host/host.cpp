@@ -86,6 +86,49 @@ bool same_name_ignoring_case(std::string_view a, std::string_view b) {
          });
 }
 
+// A panel file names a module by its file, perhaps in a folder and with or
+// without its .gau ending: "Corvelain_Instr", "Folder\\corvelain_instr.GAU".
+bool names_module(std::string_view written, std::string_view module) {
+  const size_t slash = written.find_last_of("\\/");
+  if (slash != std::string_view::npos) written.remove_prefix(slash + 1);
+  if (written.size() > 4 &&
+      same_name_ignoring_case(written.substr(written.size() - 4), ".gau"))
+    written.remove_suffix(4);
+  return same_name_ignoring_case(written, module);
+}
+
+// Edit distance between two names, ignoring case.
+size_t name_distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      const size_t next =
+          std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = row[j];
+      row[j] = next;
+    }
+  }
+  return row[b.size()];
+}
+
+// The three known names closest to a misspelt one, closest first.
+std::string nearest_names(std::string_view name,
+                          std::vector<std::string> known) {
+  std::stable_sort(known.begin(), known.end(),
+                   [&](const std::string& x, const std::string& y) {
+                     return name_distance(name, x) < name_distance(name, y);
+                   });
+  std::string list;
+  for (size_t i = 0; i < known.size() && i < 3; ++i)
+    list += (i ? ", " : "") + known[i];
+  return list;
+}
+
 void collect_elements(ElementHeader** list, std::vector<ElementHeader*>& out) {
   for (size_t i = 0; list != nullptr && list[i] != nullptr; ++i) {
     if (out.size() >= kMaxElements) return;
@@ -220,21 +263,18 @@ std::variant<std::unique_ptr<Host>, std::string> Host::create(
     LoadedModule module, PanelConfig panel) {
   if (module.imports == nullptr || module.linkage == nullptr)
     return std::string("the module has no ImportTable or Linkage record");
+  std::vector<std::string> names;
+  for (GaugeHeader* const* g = module.linkage->gauges;
+       g < std::end(module.linkage->gauges) && *g != nullptr; ++g)
+    if ((*g)->name != nullptr) names.push_back((*g)->name);
   for (const PanelWindow& window : panel.windows) {
     for (const GaugePlacement& placement : window.gauges) {
-      const std::string where =
-          panel.file + ":" + std::to_string(placement.line) + ": ";
-      if (!same_name_ignoring_case(placement.module, module.name))
-        return where + "gauge module \"" + placement.module +
-               "\" is not loaded (the host loads \"" + module.name + "\")";
-      bool found = false;
-      for (GaugeHeader* const* g = module.linkage->gauges;
-           g < std::end(module.linkage->gauges) && *g != nullptr; ++g)
-        found =
-            found || ((*g)->name != nullptr && placement.gauge == (*g)->name);
-      if (!found)
-        return where + "module \"" + module.name +
-               "\" holds no gauge named \"" + placement.gauge + "\"";
+      if (!names_module(placement.module, module.name)) continue;
+      if (std::find(names.begin(), names.end(), placement.gauge) == names.end())
+        return panel.file + ":" + std::to_string(placement.line) +
+               ": module \"" + module.name + "\" holds no gauge named \"" +
+               placement.gauge +
+               "\" (nearest: " + nearest_names(placement.gauge, names) + ")";
     }
   }
   return std::unique_ptr<Host>(new Host(std::move(module), std::move(panel)));
@@ -243,9 +283,16 @@ std::variant<std::unique_ptr<Host>, std::string> Host::create(
 Host::Host(LoadedModule module, PanelConfig panel)
     : module_(std::move(module)), panel_(std::move(panel)) {
   window_open_.assign(panel_.windows.size(), false);
+  for (const std::string& note : panel_.notes) observe(note);
   std::map<std::string, int> seen;
   for (size_t w = 0; w < panel_.windows.size(); ++w) {
     for (const GaugePlacement& placement : panel_.windows[w].gauges) {
+      if (!names_module(placement.module, module_.name)) {
+        observe(file_name_only(panel_.file) + ":" +
+                std::to_string(placement.line) + ": gauge " + placement.module +
+                "!" + placement.gauge + " is not in this module; skipped");
+        continue;
+      }
       GaugeInstance gauge;
       for (GaugeHeader* const* g = module_.linkage->gauges;
            g < std::end(module_.linkage->gauges) && *g != nullptr; ++g)
@@ -260,6 +307,9 @@ Host::Host(LoadedModule module, PanelConfig panel)
       instances_.push_back(std::move(gauge));
     }
   }
+  if (instances_.empty())
+    observe(file_name_only(panel_.file) + ": the panel places no gauge of " +
+            module_.name);
   aircraft_.set_window_actions({.open =
                                     [this](uint32_t id) {
                                       window_actions_.push_back({'o', id});
@@ -375,14 +425,18 @@ void Host::service_calculate(const char* expression, double* number,
 }
 
 bool Host::has_window(uint32_t ident) const {
-  return std::any_of(panel_.windows.begin(), panel_.windows.end(),
-                     [&](const PanelWindow& w) { return w.ident == ident; });
+  return window_index(ident).has_value();
+}
+
+std::optional<size_t> Host::window_index(uint32_t ident) const {
+  for (size_t w = 0; w < panel_.windows.size(); ++w)
+    if (panel_.windows[w].ident == ident) return w;
+  return std::nullopt;
 }
 
 bool Host::window_open(uint32_t ident) const {
-  for (size_t w = 0; w < panel_.windows.size(); ++w)
-    if (panel_.windows[w].ident == ident && window_open_[w]) return true;
-  return false;
+  const auto w = window_index(ident);
+  return w && window_open_[*w];
 }
 
 void Host::open_window(uint32_t ident) {
@@ -407,18 +461,16 @@ void Host::apply_window_actions() {
        ++done) {
     const WindowAction action = window_actions_.front();
     window_actions_.pop_front();
-    bool known = false;
-    for (size_t w = 0; w < panel_.windows.size(); ++w) {
-      if (panel_.windows[w].ident != action.ident) continue;
-      known = true;
-      const bool open = action.kind == 'o'   ? true
-                        : action.kind == 'c' ? false
-                                             : !window_open_[w];
-      set_window(w, open);
-    }
-    if (!known)
+    const auto w = window_index(action.ident);
+    if (!w) {
       observe("window " + std::to_string(action.ident) +
               " is not on this panel");
+      continue;
+    }
+    const bool open = action.kind == 'o'   ? true
+                      : action.kind == 'c' ? false
+                                           : !window_open_[*w];
+    set_window(*w, open);
   }
   window_actions_.clear();
 }
@@ -426,7 +478,9 @@ void Host::apply_window_actions() {
 void Host::set_window(size_t window, bool open) {
   if (window_open_[window] == open) return;
   window_open_[window] = open;
-  observe("window " + std::to_string(panel_.windows[window].ident) +
+  const PanelWindow& shown = panel_.windows[window];
+  observe("window " +
+          (shown.ident ? std::to_string(*shown.ident) : shown.section_name()) +
           (open ? " opened" : " closed"));
   for (GaugeInstance& gauge : instances_) {
     if (gauge.window != window) continue;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -94,6 +95,7 @@ class Host {
 
   void run_frames(int64_t frames);
 
+  // The first window of the panel with this ident answers for it.
   bool has_window(uint32_t ident) const;
   bool window_open(uint32_t ident) const;
   void open_window(uint32_t ident);
@@ -136,6 +138,7 @@ class Host {
  private:
   Host(LoadedModule module, PanelConfig panel);
 
+  std::optional<size_t> window_index(uint32_t ident) const;
   void observe(std::string text);
   void send_event(uint32_t event, uint32_t value, const char* source);
   void apply_window_actions();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "host/image_file.h"
 #include "host/loader.h"
 #include "host/panel_config.h"
 #include "host/platform.h"
@@ -31,8 +32,7 @@ void print_usage(std::ostream& out) {
       << default_module_file()
       << "\n"
          "                 beside this program)\n"
-         "  --panel FILE   panel configuration ([WindowNN] sections, gaugeNN= "
-         "lines)\n"
+         "  --panel FILE   panel configuration (panel.cfg)\n"
          "  --script FILE  scenario script; - reads standard input\n"
          "  --help         this text\n"
          "\n"
@@ -95,6 +95,13 @@ int main(int argc, char** argv) {
   PanelConfigResult parsed = parse_panel_config(panel_text, panel_path);
   if (auto* error = std::get_if<PanelConfigError>(&parsed))
     return input_error(error->message());
+  PanelConfig& panel = std::get<PanelConfig>(parsed);
+  // Until a gauge's background is known, a placement without a height is
+  // taken as square when a window's size follows its gauges.
+  resolve_window_sizes(panel, image_file_size, [](const GaugePlacement& g) {
+    const int32_t width = g.width.value_or(0);
+    return std::pair{width, g.height.value_or(width)};
+  });
 
   create_simulator_window();
   LoadedModule module;
@@ -105,8 +112,7 @@ int main(int argc, char** argv) {
   }
   int status = kExitOk;
   {
-    auto created =
-        Host::create(module, std::move(std::get<PanelConfig>(parsed)));
+    auto created = Host::create(module, std::move(panel));
     if (auto* message = std::get_if<std::string>(&created)) {
       status = input_error(*message);
     } else {

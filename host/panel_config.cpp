@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -28,6 +30,8 @@ constexpr WindowName kWindowNames[] = {
 };
 static_assert(std::size(kWindowNames) == 11);
 
+constexpr int kAnchors = 9;  // position=0 (top left) to 8 (bottom right)
+
 std::string_view trim(std::string_view s) {
   auto space = [](char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' ||
@@ -41,12 +45,17 @@ std::string_view trim(std::string_view s) {
 std::string lower(std::string_view s) {
   std::string out(s);
   for (char& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
 }
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() && lower(a) == lower(b);
+}
+
+bool starts_ignoring_case(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         equal_ignoring_case(text.substr(0, prefix.size()), prefix);
 }
 
 // A whole field as a decimal integer, optionally signed; nothing else.
@@ -70,10 +79,23 @@ std::optional<int32_t> parse_int32(std::string_view text) {
   return static_cast<int32_t>(*value);
 }
 
+// A whole field as a finite decimal number ("0.333", "1", "-.5").
+std::optional<double> parse_real(std::string_view text) {
+  text = trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double value = 0;
+  auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
 // The digits that follow a prefix, as in "Window07" or "gauge12".
 std::optional<int> numbered(std::string_view text, std::string_view prefix) {
-  if (text.size() <= prefix.size() ||
-      !equal_ignoring_case(text.substr(0, prefix.size()), prefix))
+  if (text.size() <= prefix.size() || !starts_ignoring_case(text, prefix))
     return std::nullopt;
   std::string_view digits = text.substr(prefix.size());
   if (digits.size() > 6 ||
@@ -93,14 +115,42 @@ std::vector<std::string_view> split_commas(std::string_view text) {
   }
 }
 
-// "w,h" or "x,y" as two integers.
-std::optional<std::pair<int32_t, int32_t>> parse_pair(std::string_view text) {
+// "R,G,B", each 0 to 255.
+std::optional<Rgb> parse_rgb(std::string_view text) {
   auto fields = split_commas(text);
-  if (fields.size() != 2) return std::nullopt;
-  auto a = parse_int32(fields[0]);
-  auto b = parse_int32(fields[1]);
-  if (!a || !b) return std::nullopt;
-  return std::pair{*a, *b};
+  if (fields.size() != 3) return std::nullopt;
+  uint8_t channels[3] = {};
+  for (std::size_t i = 0; i < 3; ++i) {
+    auto value = parse_integer(fields[i]);
+    if (!value || *value < 0 || *value > 255) return std::nullopt;
+    channels[i] = static_cast<uint8_t>(*value);
+  }
+  return Rgb{.red = channels[0], .green = channels[1], .blue = channels[2]};
+}
+
+// "w" or "w,h": positive integers.
+std::optional<std::pair<int32_t, int32_t>> parse_extent(std::string_view text) {
+  auto fields = split_commas(text);
+  if (fields.size() > 2) return std::nullopt;
+  auto width = parse_int32(fields[0]);
+  auto height = fields.size() == 2 ? parse_int32(fields[1]) : 0;
+  if (!width || !height || *width <= 0 || *height < 0 ||
+      (fields.size() == 2 && *height == 0))
+    return std::nullopt;
+  return std::pair{*width, *height};
+}
+
+// "a" or "a,b": finite numbers.
+std::optional<std::pair<double, std::optional<double>>> parse_fractions(
+    std::string_view text) {
+  auto fields = split_commas(text);
+  if (fields.size() > 2) return std::nullopt;
+  auto first = parse_real(fields[0]);
+  if (!first) return std::nullopt;
+  if (fields.size() == 1) return std::pair{*first, std::optional<double>{}};
+  auto second = parse_real(fields[1]);
+  if (!second) return std::nullopt;
+  return std::pair{*first, std::optional<double>{*second}};
 }
 
 // The text before a "//" comment, or "" for a line that is a ';' comment.
@@ -112,10 +162,39 @@ std::string_view strip_comment(std::string_view line) {
   return line;
 }
 
-struct Parser {
-  std::string file;
+std::string two_digits(int number) {
+  return (number < 10 ? "0" : "") + std::to_string(number);
+}
+
+std::string quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::string join_folder(const std::string& folder, std::string_view file) {
+  std::string path(file);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  if (folder.empty() || path.starts_with('/')) return path;
+  return folder + "/" + path;
+}
+
+// A day background key: file, file_1024, file_640, ... (not the _night ones).
+// Lower ranks win: file_1024 is what the simulator shows at the panel's
+// design resolution.
+std::optional<int> background_rank(std::string_view key) {
+  if (key == "file_1024") return 0;
+  if (key == "file") return 1;
+  if (numbered(key, "file_")) return 2;
+  return std::nullopt;
+}
+
+struct Reader {
+  PanelConfig config;
   std::string reason;
   int line = 0;
+  // Per window: the keys already given and the background key's rank.
+  std::vector<std::map<std::string, int>> given;
+  std::vector<int> background_ranks;
+  std::map<int, std::string> titles;
 
   bool fail(int at, std::string why) {
     line = at;
@@ -123,16 +202,23 @@ struct Parser {
     return false;
   }
 
+  void note(int at, const std::string& what) {
+    config.notes.push_back(file_name_only(config.file) + ":" +
+                           std::to_string(at) + ": " + what);
+  }
+
   bool gauge(std::string_view key, std::string_view value, int at,
              PanelWindow& window) {
     auto number = numbered(key, "gauge");
     if (!number)
-      return fail(
-          at, "bad gauge key \"" + std::string(key) + "\": expected gaugeNN");
+      return fail(at, "bad gauge key " + quoted(key) + ": expected gaugeNN");
     for (const GaugePlacement& g : window.gauges)
-      if (g.number == *number)
-        return fail(at, "gauge" + std::to_string(*number) +
-                            " is placed twice in this window");
+      if (g.number == *number) {
+        note(at, "gauge" + two_digits(*number) + " is placed again in " +
+                     window.section_name() + "; the placement of line " +
+                     std::to_string(g.line) + " holds");
+        return true;
+      }
 
     GaugePlacement placement;
     placement.number = *number;
@@ -140,35 +226,35 @@ struct Parser {
     std::size_t comma = value.find(',');
     std::string_view name = trim(value.substr(0, comma));
     std::size_t bang = name.find('!');
-    if (bang == std::string_view::npos || bang == 0 || bang + 1 == name.size())
+    if (bang == std::string_view::npos || trim(name.substr(0, bang)).empty() ||
+        trim(name.substr(bang + 1)).empty())
       return fail(at, "expected Module!Gauge_Name, x, y after " +
                           std::string(key) + "=");
     placement.module = std::string(trim(name.substr(0, bang)));
     placement.gauge = std::string(trim(name.substr(bang + 1)));
+    if (comma == std::string_view::npos)
+      return fail(at, "expected Module!Gauge_Name, x, y after " +
+                          std::string(key) + "=");
 
-    // Up to four numbers follow; the first field that is not a number starts
-    // the parameter text, which runs verbatim to the end of the line.
+    // x and y, then up to two sizes that may be left empty; the first field
+    // that is neither a number nor empty starts the parameter text, which
+    // runs verbatim to the end of the line.
+    std::string_view rest = value.substr(comma + 1);
+    bool more = true;
     std::optional<int32_t> numbers[4];
-    int count = 0;
-    std::string_view rest = comma == std::string_view::npos
-                                ? std::string_view{}
-                                : value.substr(comma + 1);
-    bool more = comma != std::string_view::npos;
-    while (more && count < 4) {
+    for (int slot = 0; slot < 4 && more; ++slot) {
       std::size_t next = rest.find(',');
       std::string_view field = trim(rest.substr(0, next));
       auto n = parse_int32(field);
-      if (!n) {
-        if (count < 2)
-          return fail(at, "bad " + std::string(count == 0 ? "x" : "y") + " \"" +
-                              std::string(field) + "\": expected an integer");
-        break;
-      }
-      numbers[count++] = n;
+      if (slot < 2 && !n)
+        return fail(at, "bad " + std::string(slot == 0 ? "x " : "y ") +
+                            quoted(field) + ": expected an integer");
+      if (!n && !field.empty()) break;
+      numbers[slot] = n;
       more = next != std::string_view::npos;
       rest = more ? rest.substr(next + 1) : std::string_view{};
     }
-    if (count < 2)
+    if (!numbers[1])
       return fail(at, "expected Module!Gauge_Name, x, y after " +
                           std::string(key) + "=");
     placement.x = *numbers[0];
@@ -184,48 +270,148 @@ struct Parser {
   }
 
   bool window_key(std::string_view key, std::string_view value, int at,
-                  PanelWindow& window, bool& sized, bool& has_ident) {
-    std::string k = lower(key);
+                  PanelWindow& window) {
+    const std::string k = lower(key);
+    if (k.starts_with("gauge")) return gauge(key, value, at, window);
+    std::map<std::string, int>& keys = given.back();
+    if (auto earlier = keys.find(k); earlier != keys.end()) {
+      note(at, k + " is given again in " + window.section_name() + "; line " +
+                   std::to_string(earlier->second) + " holds");
+      return true;
+    }
+    keys[k] = at;
+
     if (k == "ident") {
-      auto ident = parse_window_ident(value);
-      if (!ident)
-        return fail(at, "bad ident \"" + std::string(value) +
-                            "\": expected a window number or name");
-      window.ident = *ident;
-      has_ident = true;
-    } else if (k == "size_mm" || k == "window_size") {
-      auto size = parse_pair(value);
-      if (!size || size->first <= 0 || size->second <= 0)
-        return fail(at, "bad " + k + " \"" + std::string(value) +
-                            "\": expected two positive integers w,h");
-      if (k == "size_mm" || !sized) {
+      if (auto ident = parse_window_ident(value)) {
+        window.ident = *ident;
+      } else {
+        note(at, "ident " + quoted(value) + " of " + window.section_name() +
+                     " is neither a number nor a window name; the window "
+                     "cannot be opened by ident");
+      }
+    } else if (k == "size_mm" || k == "pixel_size") {
+      auto size = parse_extent(value);
+      if (!size)
+        return fail(at, "bad " + k + " " + quoted(value) +
+                            ": expected a positive width, and a height");
+      if (k == "size_mm" || !keys.contains("size_mm")) {
         window.width = size->first;
         window.height = size->second;
       }
-      sized = true;
-    } else if (k == "position" || k == "window_pos") {
-      auto position = parse_pair(value);
-      if (!position)
-        return fail(at, "bad " + k + " \"" + std::string(value) +
-                            "\": expected two integers x,y");
-      window.x = position->first;
-      window.y = position->second;
+    } else if (k == "position") {
+      auto anchor = parse_integer(value);
+      if (!anchor || *anchor < 0 || *anchor >= kAnchors)
+        return fail(at, "bad position " + quoted(value) +
+                            ": expected an anchor 0 (top left) to 8 "
+                            "(bottom right)");
+      window.screen.anchor = static_cast<int>(*anchor);
+    } else if (k == "window_pos" || k == "window_size") {
+      auto fractions = parse_fractions(value);
+      if (!fractions)
+        return fail(at, "bad " + k + " " + quoted(value) +
+                            ": expected one or two fractions of the screen");
+      if (k == "window_pos") {
+        window.screen.x = fractions->first;
+        window.screen.y = fractions->second.value_or(0);
+      } else {
+        window.screen.width = fractions->first;
+        window.screen.height = fractions->second;
+      }
     } else if (k == "visible") {
       auto visible = parse_integer(value);
-      if (!visible || (*visible != 0 && *visible != 1))
-        return fail(
-            at, "bad visible \"" + std::string(value) + "\": expected 0 or 1");
-      window.visible = *visible == 1;
-    } else if (k == "file") {
-      window.background = std::string(value);
-    } else if (k.starts_with("gauge")) {
-      return gauge(key, value, at, window);
+      if (!visible)
+        return fail(at, "bad visible " + quoted(value) + ": expected 0 or 1");
+      if (window.kind == PanelWindow::Kind::kWindow)
+        window.visible = *visible != 0;
+    } else if (k == "background_color") {
+      auto color = parse_rgb(value);
+      if (!color)
+        return fail(at, "bad background_color " + quoted(value) +
+                            ": expected R,G,B, each 0 to 255");
+      window.background_color = *color;
+    } else if (k == "texture") {
+      window.texture = std::string(value);
+    } else if (auto rank = background_rank(k)) {
+      if (*rank < background_ranks.back() && !value.empty()) {
+        background_ranks.back() = *rank;
+        window.background = std::string(value);
+        window.background_path = join_folder(config.folder, value);
+      }
     }
     return true;
   }
+
+  bool color_key(std::string_view key, std::string_view value, int at) {
+    const std::string k = lower(key);
+    std::optional<Rgb>* tint = k == "day"        ? &config.colors.day
+                               : k == "night"    ? &config.colors.night
+                               : k == "luminous" ? &config.colors.luminous
+                                                 : nullptr;
+    if (tint == nullptr) return true;
+    auto color = parse_rgb(value);
+    if (!color)
+      return fail(at, "bad " + std::string(key) + " " + quoted(value) +
+                          ": expected R,G,B, each 0 to 255");
+    *tint = *color;
+    return true;
+  }
+
+  bool open_window(PanelWindow::Kind kind, int number, int at) {
+    for (const PanelWindow& w : config.windows)
+      if (w.kind == kind && w.section == number) {
+        PanelWindow probe;
+        probe.kind = kind;
+        probe.section = number;
+        return fail(at, probe.section_name() + " repeats the section of line " +
+                            std::to_string(w.line));
+      }
+    config.windows.emplace_back();
+    PanelWindow& window = config.windows.back();
+    window.kind = kind;
+    window.section = number;
+    window.line = at;
+    given.emplace_back();
+    background_ranks.push_back(std::numeric_limits<int>::max());
+    return true;
+  }
+
+  void finish() {
+    for (std::size_t i = 0; i < config.windows.size(); ++i) {
+      PanelWindow& w = config.windows[i];
+      if (w.kind == PanelWindow::Kind::kWindow)
+        if (auto title = titles.find(w.section); title != titles.end())
+          w.title = title->second;
+      if (!w.ident) continue;
+      for (std::size_t j = 0; j < i; ++j)
+        if (config.windows[j].ident == w.ident) {
+          note(w.line, w.section_name() + " has ident " +
+                           std::to_string(*w.ident) + " like " +
+                           config.windows[j].section_name() +
+                           "; the first answers open, close and toggle");
+          break;
+        }
+    }
+  }
 };
 
+std::string folder_of(const std::string& file) {
+  std::size_t slash = file.find_last_of("/\\");
+  return slash == std::string::npos ? "" : file.substr(0, slash);
+}
+
 }  // namespace
+
+// Notes name the file without its folder, so that transcripts read the same
+// wherever the panel lies.
+std::string file_name_only(const std::string& file) {
+  std::size_t slash = file.find_last_of("/\\");
+  return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+std::string PanelWindow::section_name() const {
+  return std::string(kind == Kind::kWindow ? "[Window" : "[Vcockpit") +
+         two_digits(section) + "]";
+}
 
 std::string PanelConfigError::message() const {
   return file + ":" + std::to_string(line) + ": " + reason;
@@ -243,15 +429,15 @@ std::optional<uint32_t> parse_window_ident(std::string_view text) {
 
 PanelConfigResult parse_panel_config(std::string_view text,
                                      std::string file_name) {
-  Parser parser;
-  parser.file = file_name;
-  PanelConfig config;
-  config.file = file_name;
-  std::map<int, std::string> titles;
-  enum class Section { kOther, kTitles, kWindow } section = Section::kOther;
-  PanelWindow* window = nullptr;
-  std::vector<bool> sized;
-  std::vector<bool> has_ident;
+  Reader reader;
+  reader.config.file = file_name;
+  reader.config.folder = folder_of(file_name);
+  enum class Section {
+    kOther,
+    kTitles,
+    kColor,
+    kWindow
+  } section = Section::kOther;
 
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   int line_number = 0;
@@ -265,39 +451,30 @@ PanelConfigResult parse_panel_config(std::string_view text,
     if (line.empty()) continue;
 
     if (line.front() == '[') {
-      if (line.back() != ']') {
-        ok = parser.fail(line_number, "section header without closing ']'");
+      std::size_t close = line.find(']');
+      if (close == std::string_view::npos) {
+        ok = reader.fail(line_number, "section header without closing ']'");
         break;
       }
-      std::string_view name = trim(line.substr(1, line.size() - 2));
-      window = nullptr;
+      std::string_view name = trim(line.substr(1, close - 1));
       section = Section::kOther;
       if (equal_ignoring_case(name, "Window Titles")) {
         section = Section::kTitles;
-      } else if (name.size() > 6 &&
-                 equal_ignoring_case(name.substr(0, 6), "Window")) {
-        auto number = numbered(name, "Window");
-        if (!number) {
-          ok = parser.fail(line_number, "bad window section [" +
-                                            std::string(name) +
-                                            "]: expected [WindowNN]");
-          break;
-        }
-        for (const PanelWindow& w : config.windows)
-          if (w.section == *number) {
-            ok = parser.fail(line_number, "[" + std::string(name) +
-                                              "] repeats the section of line " +
-                                              std::to_string(w.line));
-            break;
-          }
-        if (!ok) break;
-        config.windows.emplace_back();
-        config.windows.back().section = *number;
-        config.windows.back().line = line_number;
-        sized.push_back(false);
-        has_ident.push_back(false);
-        window = &config.windows.back();
+      } else if (equal_ignoring_case(name, "Color")) {
+        section = Section::kColor;
+      } else if (auto number = numbered(name, "Window")) {
+        ok = reader.open_window(PanelWindow::Kind::kWindow, *number,
+                                line_number);
         section = Section::kWindow;
+      } else if (auto vc = numbered(name, "Vcockpit")) {
+        ok = reader.open_window(PanelWindow::Kind::kVirtualCockpit, *vc,
+                                line_number);
+        section = Section::kWindow;
+      } else if (starts_ignoring_case(name, "Window") ||
+                 starts_ignoring_case(name, "Vcockpit")) {
+        reader.note(line_number, "section [" + std::string(name) +
+                                     "] is not [WindowNN] or [VcockpitNN]; "
+                                     "skipped");
       }
       continue;
     }
@@ -305,45 +482,73 @@ PanelConfigResult parse_panel_config(std::string_view text,
 
     std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
-      ok = parser.fail(line_number, "expected key=value");
-      break;
+      if (section == Section::kWindow)
+        ok = reader.fail(line_number, "expected key=value");
+      continue;
     }
     std::string_view key = trim(line.substr(0, equals));
     std::string_view value = trim(line.substr(equals + 1));
-    if (section == Section::kTitles) {
-      if (auto number = numbered(key, "Window")) titles[*number] = value;
-      continue;
+    switch (section) {
+      case Section::kTitles:
+        if (auto number = numbered(key, "Window"))
+          reader.titles.emplace(*number, value);
+        break;
+      case Section::kColor:
+        ok = reader.color_key(key, value, line_number);
+        break;
+      case Section::kWindow:
+        ok = reader.window_key(key, value, line_number,
+                               reader.config.windows.back());
+        break;
+      case Section::kOther:
+        break;
     }
-    bool window_sized = sized.back();
-    bool window_ident = has_ident.back();
-    ok = parser.window_key(key, value, line_number, *window, window_sized,
-                           window_ident);
-    sized.back() = window_sized;
-    has_ident.back() = window_ident;
-  }
-
-  for (std::size_t i = 0; ok && i < config.windows.size(); ++i) {
-    PanelWindow& w = config.windows[i];
-    std::string section_name = "[Window" +
-                               std::string(w.section < 10 ? "0" : "") +
-                               std::to_string(w.section) + "]";
-    if (!sized[i]) {
-      ok = parser.fail(w.line, section_name + " has no size (size_mm=w,h)");
-    } else if (!has_ident[i]) {
-      ok = parser.fail(w.line, section_name + " has no ident=");
-    }
-    for (std::size_t j = 0; ok && j < i; ++j)
-      if (config.windows[j].ident == w.ident)
-        ok = parser.fail(w.line, section_name + " uses ident " +
-                                     std::to_string(w.ident) +
-                                     ", already used at line " +
-                                     std::to_string(config.windows[j].line));
-    if (auto title = titles.find(w.section); title != titles.end())
-      w.title = title->second;
   }
   if (!ok)
     return PanelConfigError{.file = std::move(file_name),
-                            .line = parser.line,
-                            .reason = std::move(parser.reason)};
-  return config;
+                            .line = reader.line,
+                            .reason = std::move(reader.reason)};
+  reader.finish();
+  return std::move(reader.config);
+}
+
+void resolve_window_sizes(PanelConfig& config,
+                          const ImageSizeReader& image_size,
+                          const GaugeBoxReader& gauge_box) {
+  for (PanelWindow& window : config.windows) {
+    std::optional<std::pair<int32_t, int32_t>> background;
+    if (!window.background.empty()) {
+      background = image_size(window.background_path);
+      if (!background || background->first <= 0 || background->second <= 0) {
+        background.reset();
+        config.notes.push_back(file_name_only(config.file) + ":" +
+                               std::to_string(window.line) + ": " +
+                               window.section_name() + " background file " +
+                               quoted(window.background) +
+                               " cannot be read; the window is drawn in "
+                               "its background colour");
+      }
+    }
+    if (window.width > 0 && window.height > 0) continue;
+    if (background) {
+      if (window.width <= 0) {
+        window.width = background->first;
+        window.height = background->second;
+      } else {
+        window.height = static_cast<int32_t>(std::lround(
+            double(window.width) * background->second / background->first));
+      }
+      continue;
+    }
+    int64_t right = 0, bottom = 0;
+    for (const GaugePlacement& gauge : window.gauges) {
+      const auto [w, h] = gauge_box(gauge);
+      right = std::max<int64_t>(right, int64_t(gauge.x) + std::max(w, 0));
+      bottom = std::max<int64_t>(bottom, int64_t(gauge.y) + std::max(h, 0));
+    }
+    constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
+    if (window.width <= 0)
+      window.width = static_cast<int32_t>(std::min(right, kLargest));
+    window.height = static_cast<int32_t>(std::min(bottom, kLargest));
+  }
 }

@@ -167,6 +167,8 @@ std::string check(const ScenarioCommand& cmd, const Host& host) {
   auto window = [&](size_t at) -> std::string {
     const auto ident = parse_window_ident(w[at]);
     if (!ident) return "'" + w[at] + "' is not a window identifier";
+    if (!host.has_window(*ident))
+      return "no section of the panel holds window " + w[at];
     return "";
   };
   auto first = [](std::initializer_list<std::string> problems) {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian 12 machine: compilers,
-# GoogleTest, Google Benchmark, the MinGW cross compiler, 32-bit Wine, a
+# GoogleTest, Google Benchmark, cairo for the artwork, stb and the Liberation
+# fonts for the renderer, the MinGW cross compiler, 32-bit Wine, a
 # virtual X server and the ALSA pieces Wine's DirectSound opens. Only what is
 # missing is installed, so a second run returns at once.
 set -euo pipefail
 
 packages=(
-  cmake g++ googletest libgtest-dev libbenchmark-dev clang-format
+  cmake g++ googletest libgtest-dev libbenchmark-dev clang-format clang
+  libcairo2-dev libstb-dev fonts-liberation2
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386
   xvfb xauth

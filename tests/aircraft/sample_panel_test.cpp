@@ -23,8 +23,9 @@ TEST(SamplePanel, PlacesOnlyGaugesOfTheModuleOnTheAircraftsWindows) {
 
   std::set<uint32_t> idents;
   for (const PanelWindow& window : config.windows) {
-    idents.insert(window.ident);
-    EXPECT_EQ(window.visible, window.ident == 0) << window.title;
+    ASSERT_TRUE(window.ident.has_value()) << window.title;
+    idents.insert(*window.ident);
+    EXPECT_EQ(window.visible, window.ident == 0u) << window.title;
     for (const GaugePlacement& placement : window.gauges) {
       EXPECT_EQ(placement.module, "Corvelain_Instr") << placement.line;
       bool held = false;
@@ -36,6 +37,9 @@ TEST(SamplePanel, PlacesOnlyGaugesOfTheModuleOnTheAircraftsWindows) {
   }
   // Main panel, throttle, fuel, electricity and radio stack.
   EXPECT_EQ(idents, (std::set<uint32_t>{0, 10, 20, 30, 50}));
+  EXPECT_TRUE(config.colors.day && config.colors.night &&
+              config.colors.luminous);
+  EXPECT_EQ(config.windows[0].background, "main_panel.bmp");
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ LinkageRecord test_linkage = {.module_id = 0x13,
 const char* const kPanel = R"([Window00]
 ident=MAIN_PANEL
 size_mm=100,100
-position=0,0
+position=0
 visible=1
 gauge00=Test_Module!Probe, 0, 0, 50, 50, t1
 gauge01=Test_Module!Slow, 50, 0, 50, 50
@@ -152,7 +152,7 @@ gauge01=Test_Module!Slow, 50, 0, 50, 50
 [Window01]
 ident=50
 size_mm=100,100
-position=0,0
+position=0
 visible=0
 gauge00=Test_Module!Probe, 0, 0, 50, 50, t2
 )";
@@ -199,7 +199,7 @@ class HostLifecycle : public testing::Test {
 };
 
 TEST_F(HostLifecycle, ModuleWithNoGaugePlacedSeesOnlyInitAndDeinit) {
-  auto host = started("[Window00]\nident=0\nsize_mm=10,10\nposition=0,0\n");
+  auto host = started("[Window00]\nident=0\nsize_mm=10,10\nposition=0\n");
   host->run_frames(3);
   host->stop();
   EXPECT_EQ(trace, (std::vector<std::string>{"init", "deinit"}));
@@ -240,14 +240,26 @@ TEST_F(HostLifecycle, PanelErrorsNameTheLineAndRunNothing) {
   ASSERT_TRUE(std::holds_alternative<std::string>(created));
   EXPECT_EQ(std::get<std::string>(created),
             "test.cfg:7: module \"Test_Module\" holds no gauge named "
-            "\"Slower\"");
-  panel = kPanel;
-  panel.replace(panel.find("Test_Module!Slow"), 11, "Other");
-  created = create(panel);
-  ASSERT_TRUE(std::holds_alternative<std::string>(created));
-  EXPECT_NE(std::get<std::string>(created).find("test.cfg:7: gauge module "
-                                                "\"Other\" is not loaded"),
-            std::string::npos);
+            "\"Slower\" (nearest: Slow, Probe)");
+  EXPECT_TRUE(trace.empty());
+}
+
+// Another module's gauge is skipped with a note; a module named with its
+// folder, another case and its .gau ending is this one.
+TEST_F(HostLifecycle, GaugesOfOtherModulesAreSkippedWithANote) {
+  std::string panel = kPanel;
+  panel.replace(panel.find("Test_Module!Slow"), 16, "Cessna!Slow");
+  panel.replace(panel.find("Test_Module!Probe"), 11,
+                "Aircraft\\Panel\\test_MODULE.Gau");
+  auto created = create(panel);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Host>>(created));
+  Host& host = *std::get<std::unique_ptr<Host>>(created);
+  ASSERT_EQ(host.instances().size(), 2u);
+  EXPECT_EQ(host.find_instance("Slow", 1), nullptr);
+  const auto notes = host.take_observations();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].text,
+            "test.cfg:7: gauge Cessna!Slow is not in this module; skipped");
   EXPECT_TRUE(trace.empty());
 }
 
