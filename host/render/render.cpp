@@ -1,0 +1,663 @@
+// The renderer: each element kind becomes an affine map from its bitmap to
+// the window, and every window pixel it may touch samples the bitmap back
+// through the inverse map. All arithmetic is plain IEEE double in a fixed
+// order (the trigonometry too), so both builds draw the same pixels.
+#include "host/render/render.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <set>
+
+#include "host/render/stb_files.h"
+#include "host/render/text.h"
+
+namespace {
+
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kDefaultNightTint{96, 96, 120};
+constexpr Rgb kDefaultLuminousTint{255, 214, 170};
+// Night without the panel lights: what little the instruments still show.
+constexpr Rgb kDarkTint{22, 22, 30};
+constexpr Rgb kPlaceholderColour{200, 200, 200};
+constexpr double kPlaceholderTextHeight = 12;
+constexpr int32_t kDefaultPlaceholderSize = 100;
+// Needle bitmaps are drawn pointing straight up from their pivot; a needle
+// at angle a (degrees clockwise from up) is its bitmap turned by a.
+constexpr double kNeedleBitmapDirectionDegrees = 0;
+constexpr double kPi = 3.14159265358979323846;
+
+// Sine and cosine of an angle in degrees from + and * alone: the libraries
+// of the two builds round their own functions differently. Exact at
+// multiples of 90 degrees.
+void sin_cos_degrees(double degrees, double& sine, double& cosine) {
+  if (!std::isfinite(degrees)) {
+    sine = 0, cosine = 1;
+    return;
+  }
+  double d = std::fmod(degrees, 360.0);
+  if (d < 0) d += 360.0;
+  const double quarter = std::floor(d / 90.0 + 0.5);
+  const double r = (d - quarter * 90.0) * (kPi / 180.0);  // |r| <= pi/4
+  const double r2 = r * r;
+  const double s =
+      r *
+      (1 -
+       r2 / 6 *
+           (1 -
+            r2 / 20 *
+                (1 - r2 / 42 *
+                         (1 - r2 / 72 *
+                                  (1 - r2 / 110 *
+                                           (1 - r2 / 156 * (1 - r2 / 210)))))));
+  const double c =
+      1 -
+      r2 / 2 *
+          (1 -
+           r2 / 12 *
+               (1 -
+                r2 / 30 *
+                    (1 - r2 / 56 *
+                             (1 - r2 / 90 * (1 - r2 / 132 * (1 - r2 / 182))))));
+  switch (int(quarter) & 3) {
+    case 0:
+      sine = s, cosine = c;
+      break;
+    case 1:
+      sine = c, cosine = -s;
+      break;
+    case 2:
+      sine = -s, cosine = -c;
+      break;
+    default:
+      sine = -c, cosine = s;
+      break;
+  }
+}
+
+// out = (xx * x + xy * y + x0, yx * x + yy * y + y0)
+struct Affine {
+  double xx = 1, xy = 0, x0 = 0;
+  double yx = 0, yy = 1, y0 = 0;
+
+  double x(double px, double py) const { return xx * px + xy * py + x0; }
+  double y(double px, double py) const { return yx * px + yy * py + y0; }
+};
+
+Affine translation(double dx, double dy) { return {1, 0, dx, 0, 1, dy}; }
+
+// `outer` after `inner`.
+Affine compose(const Affine& outer, const Affine& inner) {
+  return {outer.xx * inner.xx + outer.xy * inner.yx,
+          outer.xx * inner.xy + outer.xy * inner.yy,
+          outer.xx * inner.x0 + outer.xy * inner.y0 + outer.x0,
+          outer.yx * inner.xx + outer.yy * inner.yx,
+          outer.yx * inner.xy + outer.yy * inner.yy,
+          outer.yx * inner.x0 + outer.yy * inner.y0 + outer.y0};
+}
+
+bool finite(const Affine& a) {
+  return std::isfinite(a.xx) && std::isfinite(a.xy) && std::isfinite(a.x0) &&
+         std::isfinite(a.yx) && std::isfinite(a.yy) && std::isfinite(a.y0);
+}
+
+std::optional<Affine> inverse(const Affine& a) {
+  const double det = a.xx * a.yy - a.xy * a.yx;
+  if (!finite(a) || !std::isfinite(det) || det == 0) return std::nullopt;
+  Affine r{a.yy / det, -a.xy / det, 0, -a.yx / det, a.xx / det, 0};
+  r.x0 = -(r.xx * a.x0 + r.xy * a.y0);
+  r.y0 = -(r.yx * a.x0 + r.yy * a.y0);
+  if (!finite(r)) return std::nullopt;
+  return r;
+}
+
+// A range of window pixels, inclusive; empty when first > last.
+struct PixelRect {
+  int32_t x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+  bool empty() const { return x0 > x1 || y0 > y1; }
+};
+
+PixelRect intersect(const PixelRect& a, const PixelRect& b) {
+  return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1),
+          std::min(a.y1, b.y1)};
+}
+
+// A window coordinate made safe to convert: clamped just outside the image.
+int32_t clamp_pixel(double v, int32_t size) {
+  if (std::isnan(v)) return -1;
+  return int32_t(std::clamp(v, -1.0, double(size)));
+}
+
+// Pixels whose centres lie in [left, right) x [top, bottom).
+PixelRect pixels_within(double left, double top, double right, double bottom,
+                        const Image& picture) {
+  return {clamp_pixel(std::ceil(left - 0.5), picture.width),
+          clamp_pixel(std::ceil(top - 0.5), picture.height),
+          clamp_pixel(std::ceil(right - 0.5) - 1, picture.width),
+          clamp_pixel(std::ceil(bottom - 0.5) - 1, picture.height)};
+}
+
+PixelRect whole(const Image& picture) {
+  return {0, 0, picture.width - 1, picture.height - 1};
+}
+
+// The window pixels an image of this size can reach through `to_window`,
+// with a pixel's margin for smooth edges.
+PixelRect reach(const Affine& to_window, double width, double height,
+                const Image& picture) {
+  const double xs[4] = {to_window.x(0, 0), to_window.x(width, 0),
+                        to_window.x(0, height), to_window.x(width, height)};
+  const double ys[4] = {to_window.y(0, 0), to_window.y(width, 0),
+                        to_window.y(0, height), to_window.y(width, height)};
+  return pixels_within(*std::min_element(xs, xs + 4) - 1,
+                       *std::min_element(ys, ys + 4) - 1,
+                       *std::max_element(xs, xs + 4) + 1,
+                       *std::max_element(ys, ys + 4) + 1, picture);
+}
+
+bool is_key(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
+
+struct Sample {
+  double rgb[3] = {0, 0, 0};
+  double alpha = 0;
+};
+
+Sample sample_nearest(const Image& image, double x, double y, bool keyed) {
+  Sample s;
+  const double fx = std::floor(x), fy = std::floor(y);
+  if (!(fx >= 0 && fy >= 0 && fx < image.width && fy < image.height)) return s;
+  const uint8_t* p = image.at(int32_t(fx), int32_t(fy));
+  if (keyed && is_key(p)) return s;
+  s.rgb[0] = p[0], s.rgb[1] = p[1], s.rgb[2] = p[2];
+  s.alpha = 1;
+  return s;
+}
+
+// Bilinear between the four nearest texel centres; texels outside the image
+// and key texels weigh nothing, so edges fade instead of turning black.
+Sample sample_smooth(const Image& image, double x, double y, bool keyed) {
+  Sample s;
+  const double fx = x - 0.5, fy = y - 0.5;
+  const double left = std::floor(fx), top = std::floor(fy);
+  if (!(left >= -1 && top >= -1 && left < image.width && top < image.height))
+    return s;
+  const double wx = fx - left, wy = fy - top;
+  double sum[3] = {0, 0, 0};
+  for (int dy = 0; dy < 2; ++dy)
+    for (int dx = 0; dx < 2; ++dx) {
+      const double tx = left + dx, ty = top + dy;
+      if (tx < 0 || ty < 0 || tx >= image.width || ty >= image.height) continue;
+      const uint8_t* p = image.at(int32_t(tx), int32_t(ty));
+      if (keyed && is_key(p)) continue;
+      const double w = (dx ? wx : 1 - wx) * (dy ? wy : 1 - wy);
+      for (int c = 0; c < 3; ++c) sum[c] += w * p[c];
+      s.alpha += w;
+    }
+  if (s.alpha > 0)
+    for (int c = 0; c < 3; ++c) s.rgb[c] = sum[c] / s.alpha;
+  return s;
+}
+
+uint8_t to_byte(double v) {
+  return uint8_t(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
+}
+
+void blend(uint8_t* pixel, const double rgb[3], double alpha, Rgb tint) {
+  const double tints[3] = {double(tint.red), double(tint.green),
+                           double(tint.blue)};
+  for (int c = 0; c < 3; ++c) {
+    const double lit = rgb[c] * tints[c] / 255.0;
+    pixel[c] = to_byte(pixel[c] + (lit - pixel[c]) * alpha);
+  }
+}
+
+// A bitmap mapped onto the window.
+struct Layer {
+  const Image* image = nullptr;
+  Affine to_window;  // bitmap pixels to window pixels
+  bool keyed = false;
+  bool smooth = false;
+  // Only where this bitmap, fixed on the background, is not the key colour.
+  const Image* window = nullptr;
+  Affine to_window_bitmap;  // window pixels to the window bitmap's pixels
+};
+
+void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
+                Rgb tint) {
+  const std::optional<Affine> back = inverse(layer.to_window);
+  if (!back || layer.image == nullptr) return;
+  PixelRect area = intersect(clip, reach(layer.to_window, layer.image->width,
+                                         layer.image->height, picture));
+  if (layer.window != nullptr) {
+    const std::optional<Affine> window_out = inverse(layer.to_window_bitmap);
+    if (!window_out) return;
+    area = intersect(area, reach(*window_out, layer.window->width,
+                                 layer.window->height, picture));
+  }
+  for (int32_t y = area.y0; y <= area.y1; ++y)
+    for (int32_t x = area.x0; x <= area.x1; ++x) {
+      const double cx = x + 0.5, cy = y + 0.5;
+      if (layer.window != nullptr) {
+        const Sample open =
+            sample_nearest(*layer.window, layer.to_window_bitmap.x(cx, cy),
+                           layer.to_window_bitmap.y(cx, cy), true);
+        if (open.alpha == 0) continue;
+      }
+      const double bx = back->x(cx, cy), by = back->y(cx, cy);
+      const Sample s = layer.smooth
+                           ? sample_smooth(*layer.image, bx, by, layer.keyed)
+                           : sample_nearest(*layer.image, bx, by, layer.keyed);
+      if (s.alpha > 0) blend(picture.at(x, y), s.rgb, s.alpha, tint);
+    }
+}
+
+Rgb from_colorref(uint32_t colour) {
+  return {uint8_t(colour & 0xFF), uint8_t((colour >> 8) & 0xFF),
+          uint8_t((colour >> 16) & 0xFF)};
+}
+
+void fill(Image& picture, const PixelRect& area, Rgb colour, Rgb tint) {
+  const double rgb[3] = {double(colour.red), double(colour.green),
+                         double(colour.blue)};
+  for (int32_t y = area.y0; y <= area.y1; ++y)
+    for (int32_t x = area.x0; x <= area.x1; ++x)
+      blend(picture.at(x, y), rgb, 1, tint);
+}
+
+// Shift of a moving image's picture along one axis: the value's place
+// between the axis's minimum and maximum, over the picture's travel. An
+// axis nothing drives, or whose ends meet, stays put.
+double travel(double value, double minimum, double maximum, bool driven,
+              int32_t picture_size, int32_t window_size) {
+  if (!driven || minimum == maximum || !std::isfinite(value)) return 0;
+  const double t =
+      std::clamp((value - minimum) / (maximum - minimum), 0.0, 1.0);
+  return std::isfinite(t) ? t * (picture_size - window_size) : 0;
+}
+
+class GaugePainter {
+ public:
+  GaugePainter(Image& picture, const GaugeInstance& gauge,
+               BitmapSource& bitmaps, const Lighting& lighting,
+               std::vector<std::string>& notes)
+      : picture_(picture),
+        gauge_(gauge),
+        bitmaps_(bitmaps),
+        lighting_(lighting),
+        notes_(notes) {}
+
+  void paint() {
+    if (gauge_.header == nullptr || gauge_.elements.empty() ||
+        gauge_.states.size() != gauge_.elements.size())
+      return;
+    const ElementHeader* root = gauge_.elements.front();
+    const Image* background = bitmap(0, root->bitmap);
+    const uint32_t default_width = gauge_.header->default_width_mm;
+    // Without its background the gauge is drawn at one window pixel per
+    // background pixel of its box.
+    const int32_t bw =
+        background ? background->width
+                   : gauge_.placement->width.value_or(int32_t(default_width));
+    const int32_t bh =
+        background ? background->height : gauge_.placement->height.value_or(bw);
+    const std::optional<GaugeFrame> frame =
+        gauge_frame(*gauge_.placement, bw, bh, default_width);
+    if (!frame) return;
+    frame_ = *frame;
+    to_window_ = {frame_.scale_x, 0, frame_.x, 0, frame_.scale_y, frame_.y};
+    clip_ = pixels_within(frame_.x, frame_.y, frame_.x + bw * frame_.scale_x,
+                          frame_.y + bh * frame_.scale_y, picture_);
+    clip_ = intersect(clip_, whole(picture_));
+    if (clip_.empty()) return;
+    for (size_t i = 0; i < gauge_.elements.size(); ++i) {
+      const ElementHeader* head = gauge_.elements[i];
+      const ElementState& state = gauge_.states[i];
+      if (!state.drawn || (head->image_flags & kImageHidden)) continue;
+      paint_element(i, head, state);
+    }
+  }
+
+ private:
+  std::string element_name(size_t index) const {
+    std::string name = gauge_.header->name ? gauge_.header->name : "?";
+    if (gauge_.ordinal > 1) name += "#" + std::to_string(gauge_.ordinal);
+    return name + " element " + std::to_string(index + 1);
+  }
+
+  const Image* bitmap(size_t index, int64_t id) {
+    std::string why;
+    const Image* image = id >= INT32_MIN && id <= INT32_MAX
+                             ? bitmaps_.find(int32_t(id), why)
+                             : nullptr;
+    if (image == nullptr)
+      notes_.push_back(
+          element_name(index) + ": " +
+          (why.rfind("no ", 0) == 0 || why.empty()
+               ? "the module holds no bitmap " + std::to_string(id)
+               : "bitmap " + std::to_string(id) + " cannot be read: " + why));
+    return image;
+  }
+
+  void draw(const Image* image, const Affine& on_background, uint32_t flags,
+            const Image* window = nullptr, double window_x = 0,
+            double window_y = 0) {
+    if (image == nullptr) return;
+    Layer layer;
+    layer.image = image;
+    layer.to_window = compose(to_window_, on_background);
+    layer.keyed = flags & kImageTransparent;
+    layer.smooth = flags & kImageSmooth;
+    if (window != nullptr) {
+      const std::optional<Affine> from_window =
+          inverse(compose(to_window_, translation(window_x, window_y)));
+      if (!from_window) return;
+      layer.window = window;
+      layer.to_window_bitmap = *from_window;
+    }
+    draw_layer(picture_, layer, clip_, element_tint(flags, lighting_));
+  }
+
+  void paint_element(size_t index, const ElementHeader* head,
+                     const ElementState& state) {
+    const uint32_t flags = head->image_flags;
+    const double x = head->x, y = head->y;
+    switch (head->kind) {
+      case kStaticImage:
+        draw(bitmap(index, head->bitmap), translation(x, y), flags);
+        break;
+      case kNeedle: {
+        if (!std::isfinite(state.angle)) break;
+        double sine = 0, cosine = 1;
+        sin_cos_degrees(state.angle - kNeedleBitmapDirectionDegrees, sine,
+                        cosine);
+        // Turn the bitmap about its pivot point, then put that point on
+        // the pivot on the background.
+        const Affine turn{cosine, -sine, 0, sine, cosine, 0};
+        const Affine placed =
+            compose(translation(x, y),
+                    compose(turn, translation(-double(head->offset_x),
+                                              -double(head->offset_y))));
+        draw(bitmap(index, head->bitmap), placed, flags);
+        break;
+      }
+      case kIcon:
+        if (state.icon_index >= 0)
+          draw(bitmap(index, int64_t(head->bitmap) + state.icon_index),
+               translation(x, y), flags);
+        break;
+      case kSlider: {
+        const auto* e = reinterpret_cast<const SliderElement*>(head);
+        const double dx = state.values[0] * e->x_scale;
+        const double dy = state.values[1] * e->y_scale;
+        if (std::isfinite(dx) && std::isfinite(dy))
+          draw(bitmap(index, head->bitmap), translation(x + dx, y + dy), flags);
+        break;
+      }
+      case kMovingImage:
+        paint_moving(index, head, state);
+        break;
+      case kSprite:
+        paint_sprite(index, head, state);
+        break;
+      case kString:
+        paint_string(head, state);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The picture (the element's bitmap) slides behind the window (the next
+  // bitmap), which stays at the element's position.
+  void paint_moving(size_t index, const ElementHeader* head,
+                    const ElementState& state) {
+    const auto* e = reinterpret_cast<const MovingImageElement*>(head);
+    const Image* image = bitmap(index, head->bitmap);
+    const Image* window = bitmap(index, int64_t(head->bitmap) + 1);
+    if (image == nullptr || window == nullptr) return;
+    const double dx = travel(state.values[0], e->x_min, e->x_max,
+                             e->x_source.token != 0 || e->x_callback,
+                             image->width, window->width);
+    const double dy = travel(state.values[1], e->y_min, e->y_max,
+                             e->y_source.token != 0 || e->y_callback,
+                             image->height, window->height);
+    draw(image, translation(head->x - dx, head->y - dy), head->image_flags,
+         window, head->x, head->y);
+  }
+
+  // The texture (the element's bitmap) scaled by the texture scales and
+  // shifted in its own frame, then turned about the centre of rotation;
+  // seen through the window (the next bitmap) at the element's position.
+  void paint_sprite(size_t index, const ElementHeader* head,
+                    const ElementState& state) {
+    const auto* e = reinterpret_cast<const SpriteElement*>(head);
+    const double shift_x = state.values[0] * e->x_scale;
+    const double shift_y = state.values[1] * e->y_scale;
+    const double degrees = state.values[2] * e->rotation_scale;
+    if (!std::isfinite(shift_x) || !std::isfinite(shift_y) ||
+        !std::isfinite(degrees))
+      return;
+    const Image* image = bitmap(index, head->bitmap);
+    const Image* window = bitmap(index, int64_t(head->bitmap) + 1);
+    if (image == nullptr || window == nullptr) return;
+    double sine = 0, cosine = 1;
+    sin_cos_degrees(degrees, sine, cosine);
+    const double cx = head->offset_x, cy = head->offset_y;
+    const Affine scaled{double(e->texture_scale_x),
+                        0,
+                        double(e->texture_scale_x) * (head->x - cx) + shift_x,
+                        0,
+                        double(e->texture_scale_y),
+                        double(e->texture_scale_y) * (head->y - cy) + shift_y};
+    const Affine turn{cosine, -sine, 0, sine, cosine, 0};
+    const Affine placed = compose(translation(cx, cy), compose(turn, scaled));
+    draw(image, placed, head->image_flags, window, head->x, head->y);
+  }
+
+  void paint_string(const ElementHeader* head, const ElementState& state) {
+    const auto* e = reinterpret_cast<const StringElement*>(head);
+    const Rgb tint = element_tint(head->image_flags, lighting_);
+    const double x = head->x, y = head->y;
+    const double width = e->box_width, height = e->box_height;
+    const PixelRect box = intersect(
+        clip_, pixels_within(
+                   frame_.x + x * frame_.scale_x, frame_.y + y * frame_.scale_y,
+                   frame_.x + (x + width) * frame_.scale_x,
+                   frame_.y + (y + height) * frame_.scale_y, picture_));
+    if (box.empty()) return;
+    const bool keyed = head->image_flags & kImageTransparent;
+    if (!(keyed && (e->background_colour & 0xFFFFFF) == 0))
+      fill(picture_, box, from_colorref(e->background_colour), tint);
+    if (state.text.empty()) return;
+    const size_t limit = std::min(state.text.size() - 1,
+                                  size_t(std::max<int32_t>(e->characters, 0)));
+    const std::string_view raw(state.text.data());
+    const Rgb colour = from_colorref(e->text_colour);
+    const double rgb[3] = {double(colour.red), double(colour.green),
+                           double(colour.blue)};
+    TextBox text{.x = x,
+                 .y = y,
+                 .width = width,
+                 .height = height,
+                 .origin_x = frame_.x,
+                 .origin_y = frame_.y,
+                 .scale_x = frame_.scale_x,
+                 .scale_y = frame_.scale_y,
+                 .bold = e->font_weight >= 600,
+                 .flags = e->text_flags};
+    layout_text(raw.substr(0, std::min(raw.size(), limit)), text,
+                [&](int32_t px, int32_t py, uint8_t coverage) {
+                  if (px < box.x0 || px > box.x1 || py < box.y0 || py > box.y1)
+                    return;
+                  blend(picture_.at(px, py), rgb, coverage / 255.0, tint);
+                });
+  }
+
+  Image& picture_;
+  const GaugeInstance& gauge_;
+  BitmapSource& bitmaps_;
+  const Lighting& lighting_;
+  std::vector<std::string>& notes_;
+  GaugeFrame frame_;
+  Affine to_window_;
+  PixelRect clip_;
+};
+
+}  // namespace
+
+Rgb element_tint(uint32_t image_flags, const Lighting& lighting) {
+  if (!lighting.night) return lighting.colors.day.value_or(kWhite);
+  if (image_flags & kImageBright) return kWhite;
+  if (!lighting.panel_lights) return kDarkTint;
+  if (image_flags & kImageLuminous)
+    return lighting.colors.luminous.value_or(kDefaultLuminousTint);
+  return lighting.colors.night.value_or(kDefaultNightTint);
+}
+
+std::optional<GaugeFrame> gauge_frame(const GaugePlacement& placement,
+                                      int32_t background_width,
+                                      int32_t background_height,
+                                      uint32_t default_width) {
+  if (background_width <= 0 || background_height <= 0) return std::nullopt;
+  const double aspect = double(background_height) / background_width;
+  double width = 0, height = 0;
+  if (placement.width) {
+    width = *placement.width;
+    height = placement.height ? double(*placement.height) : width * aspect;
+  } else if (placement.height) {
+    height = *placement.height;
+    width = height / aspect;
+  } else {
+    width = default_width;
+    height = width * aspect;
+  }
+  if (!(width > 0) || !(height > 0)) return std::nullopt;
+  GaugeFrame frame;
+  frame.x = placement.x;
+  frame.y = placement.y;
+  frame.scale_x = width / background_width;
+  frame.scale_y = height / background_height;
+  frame.background_width = background_width;
+  frame.background_height = background_height;
+  return frame;
+}
+
+void draw_gauge(Image& picture, const GaugeInstance& gauge,
+                BitmapSource& bitmaps, const Lighting& lighting,
+                std::vector<std::string>& notes) {
+  GaugePainter(picture, gauge, bitmaps, lighting, notes).paint();
+}
+
+void draw_placeholder(Image& picture, const GaugePlacement& placement) {
+  const double width = placement.width.value_or(kDefaultPlaceholderSize);
+  const double height = placement.height.value_or(int32_t(width));
+  if (!(width > 0) || !(height > 0)) return;
+  const double x = placement.x, y = placement.y;
+  const PixelRect box = intersect(
+      whole(picture), pixels_within(x, y, x + width, y + height, picture));
+  if (box.empty()) return;
+  const PixelRect outline = pixels_within(x, y, x + width, y + height, picture);
+  const double rgb[3] = {double(kPlaceholderColour.red),
+                         double(kPlaceholderColour.green),
+                         double(kPlaceholderColour.blue)};
+  for (int32_t py = box.y0; py <= box.y1; ++py)
+    for (int32_t px = box.x0; px <= box.x1; ++px)
+      if (px == outline.x0 || px == outline.x1 || py == outline.y0 ||
+          py == outline.y1)
+        blend(picture.at(px, py), rgb, 1, kWhite);
+  TextBox text{.x = x + 3,
+               .y = y + 2,
+               .width = width - 6,
+               .height = kPlaceholderTextHeight};
+  layout_text(
+      placement.gauge, text, [&](int32_t px, int32_t py, uint8_t coverage) {
+        if (px <= box.x0 || px >= box.x1 || py <= box.y0 || py >= box.y1)
+          return;
+        blend(picture.at(px, py), rgb, coverage / 255.0, kWhite);
+      });
+}
+
+const Image* WindowRenderer::background(const PanelWindow& window,
+                                        std::vector<std::string>& notes) {
+  if (window.background_path.empty()) return nullptr;
+  auto found = backgrounds_.find(window.background_path);
+  if (found == backgrounds_.end()) {
+    Image image;
+    std::string error;
+    std::optional<Image> loaded;
+    if (read_image_file(window.background_path, image, error))
+      loaded = std::move(image);
+    found =
+        backgrounds_.emplace(window.background_path, std::move(loaded)).first;
+  }
+  if (!found->second) {
+    notes.push_back(window.section_name() + ": background " +
+                    window.background + " cannot be read");
+    return nullptr;
+  }
+  return &*found->second;
+}
+
+WindowPicture WindowRenderer::render(Host& host, size_t window_index,
+                                     bool night) {
+  WindowPicture out;
+  const PanelConfig& panel = host.panel();
+  if (window_index >= panel.windows.size()) return out;
+  const PanelWindow& window = panel.windows[window_index];
+  const Image* backdrop = background(window, out.notes);
+  int32_t width = window.width, height = window.height;
+  if ((width <= 0 || height <= 0) && backdrop != nullptr)
+    width = backdrop->width, height = backdrop->height;
+  if (width <= 0 || height <= 0 || width > kMaxImageSide ||
+      height > kMaxImageSide) {
+    out.notes.push_back(window.section_name() + ": no size to draw (" +
+                        std::to_string(width) + " x " + std::to_string(height) +
+                        ")");
+    return out;
+  }
+  Lighting lighting;
+  lighting.night = night;
+  lighting.panel_lights = host.aircraft().number(10) > 0;
+  lighting.colors = panel.colors;
+  Image& picture = out.image;
+  picture = Image(width, height);
+  const Rgb tint = element_tint(0, lighting);
+  if (backdrop != nullptr) {
+    Layer layer;
+    layer.image = backdrop;
+    layer.to_window = {double(width) / backdrop->width,   0, 0, 0,
+                       double(height) / backdrop->height, 0};
+    draw_layer(picture, layer, whole(picture), tint);
+  } else {
+    fill(picture, whole(picture), window.background_color.value_or(Rgb{}),
+         tint);
+  }
+  std::vector<std::string> notes;
+  for (const GaugePlacement& placement : window.gauges) {
+    const GaugeInstance* gauge = nullptr;
+    for (const GaugeInstance& instance : host.instances())
+      if (instance.placement == &placement) gauge = &instance;
+    if (gauge == nullptr || gauge->header == nullptr)
+      draw_placeholder(picture, placement);
+    else if (gauge->installed)
+      draw_gauge(picture, *gauge, *bitmaps_, lighting, notes);
+  }
+  // A bitmap missing from a gauge placed twice is one note.
+  std::set<std::string> seen;
+  for (std::string& note : notes)
+    if (seen.insert(note).second) out.notes.push_back(std::move(note));
+  return out;
+}
+
+bool write_png(const Image& image, const std::string& path,
+               std::string& error) {
+  if (image.width <= 0 || image.height <= 0) {
+    error = "nothing to write to " + path;
+    return false;
+  }
+  if (!write_png_file(path, image)) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}

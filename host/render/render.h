@@ -1,0 +1,76 @@
+// Drawing the panel's windows the way the simulator would, from the gauges'
+// records and the values the host last gave their elements: statics,
+// needles turned about their pivots, icons, sliders, moving images behind
+// their windows, sprites, strings; lit by day or night.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "host/panel_config.h"
+#include "host/render/bitmaps.h"
+#include "host/render/image.h"
+
+struct Lighting {
+  bool night = false;
+  bool panel_lights = false;  // aircraft variable 10
+  PanelColors colors = {};    // the panel's tints; defaults where missing
+};
+
+// What an element of these image flags is multiplied by under `lighting`.
+Rgb element_tint(uint32_t image_flags, const Lighting& lighting);
+
+// Where a gauge's background lands on its window, in window pixels.
+struct GaugeFrame {
+  double x = 0, y = 0;
+  double scale_x = 1, scale_y = 1;  // window pixels per background pixel
+  int32_t background_width = 0, background_height = 0;
+};
+
+// The placement's box over the background's size. A missing height follows
+// the background's aspect, a missing width the gauge's default width.
+// Nullopt for a box of no usable size.
+std::optional<GaugeFrame> gauge_frame(const GaugePlacement& placement,
+                                      int32_t background_width,
+                                      int32_t background_height,
+                                      uint32_t default_width);
+
+// Draws an installed gauge's element chain into `picture`, clipped to the
+// gauge's background. What cannot be drawn (a bitmap the module does not
+// hold) is added to `notes` and the rest is drawn.
+void draw_gauge(Image& picture, const GaugeInstance& gauge,
+                BitmapSource& bitmaps, const Lighting& lighting,
+                std::vector<std::string>& notes);
+
+// An outlined box with the gauge's name, for a gauge of another module.
+void draw_placeholder(Image& picture, const GaugePlacement& placement);
+
+struct WindowPicture {
+  Image image;
+  std::vector<std::string> notes;
+};
+
+class WindowRenderer {
+ public:
+  explicit WindowRenderer(std::unique_ptr<BitmapSource> bitmaps)
+      : bitmaps_(std::move(bitmaps)) {}
+
+  // The panel's window number `window` (its index in the panel) as it looks
+  // after the latest frame.
+  WindowPicture render(Host& host, size_t window, bool night);
+
+ private:
+  const Image* background(const PanelWindow& window,
+                          std::vector<std::string>& notes);
+
+  std::unique_ptr<BitmapSource> bitmaps_;
+  std::map<std::string, std::optional<Image>> backgrounds_;
+};
+
+// False with the reason in `error` when the file cannot be written.
+bool write_png(const Image& image, const std::string& path, std::string& error);
