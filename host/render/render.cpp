@@ -22,9 +22,10 @@ constexpr Rgb kDarkTint{22, 22, 30};
 constexpr Rgb kPlaceholderColour{200, 200, 200};
 constexpr double kPlaceholderTextHeight = 12;
 constexpr int32_t kDefaultPlaceholderSize = 100;
-// Needle bitmaps are drawn pointing straight up from their pivot; a needle
-// at angle a (degrees clockwise from up) is its bitmap turned by a.
-constexpr double kNeedleBitmapDirectionDegrees = 0;
+// Needle bitmaps are drawn pointing right from their pivot (along +x); a
+// needle at angle a (degrees clockwise from up) is its bitmap turned
+// clockwise by a - 90.
+constexpr double kNeedleBitmapDirectionDegrees = 90;
 constexpr double kPi = 3.14159265358979323846;
 
 // Sine and cosine of an angle in degrees from + and * alone: the libraries
@@ -577,8 +578,7 @@ void draw_placeholder(Image& picture, const GaugePlacement& placement) {
       });
 }
 
-const Image* WindowRenderer::background(const PanelWindow& window,
-                                        std::vector<std::string>& notes) {
+const Image* WindowRenderer::background(const PanelWindow& window) {
   if (window.background_path.empty()) return nullptr;
   auto found = backgrounds_.find(window.background_path);
   if (found == backgrounds_.end()) {
@@ -590,12 +590,8 @@ const Image* WindowRenderer::background(const PanelWindow& window,
     found =
         backgrounds_.emplace(window.background_path, std::move(loaded)).first;
   }
-  if (!found->second) {
-    notes.push_back(window.section_name() + ": background " +
-                    window.background + " cannot be read");
-    return nullptr;
-  }
-  return &*found->second;
+  // The host has said so when it read the panel file.
+  return found->second ? &*found->second : nullptr;
 }
 
 WindowPicture WindowRenderer::render(Host& host, size_t window_index,
@@ -604,7 +600,7 @@ WindowPicture WindowRenderer::render(Host& host, size_t window_index,
   const PanelConfig& panel = host.panel();
   if (window_index >= panel.windows.size()) return out;
   const PanelWindow& window = panel.windows[window_index];
-  const Image* backdrop = background(window, out.notes);
+  const Image* backdrop = background(window);
   int32_t width = window.width, height = window.height;
   if ((width <= 0 || height <= 0) && backdrop != nullptr)
     width = backdrop->width, height = backdrop->height;

@@ -65,8 +65,7 @@ class WindowRenderer {
   WindowPicture render(Host& host, size_t window, bool night);
 
  private:
-  const Image* background(const PanelWindow& window,
-                          std::vector<std::string>& notes);
+  const Image* background(const PanelWindow& window);
 
   std::unique_ptr<BitmapSource> bitmaps_;
   std::map<std::string, std::optional<Image>> backgrounds_;

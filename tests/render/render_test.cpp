@@ -92,12 +92,13 @@ class GaugeFixture : public testing::Test {
   std::vector<std::string> notes;
 };
 
-// An upward needle, three by five, one pixel wide: a red tip over four
-// green pixels, the pivot off centre at (1,3); the rest is the key colour.
+// A needle as the artwork draws them, pointing right, five by three and one
+// pixel thick: four green pixels and a red tip, the pivot off centre at
+// (2,1) with two pixels of tail; the rest is the key colour.
 Image needle_bitmap() {
-  Image image = solid(3, 5, kKey);
-  paint(image, 1, 0, kRed);
-  for (int32_t y = 1; y < 5; ++y) paint(image, 1, y, kGreen);
+  Image image = solid(5, 3, kKey);
+  for (int32_t x = 0; x < 4; ++x) paint(image, x, 1, kGreen);
+  paint(image, 4, 1, kRed);
   return image;
 }
 
@@ -105,7 +106,7 @@ TEST_F(GaugeFixture, NeedleTurnsAboutItsPivot) {
   bitmaps.add(2, needle_bitmap());
   NeedleElement hand = needle({.bitmap = 2,
                                .at = {10, 10},
-                               .pivot = {1, 3},
+                               .pivot = {2, 1},
                                .table = {},
                                .flags = 0x3});
   ElementState& state = add(&hand.head);
@@ -445,7 +446,7 @@ TEST_F(GaugeFixture, BadValuesAndBoxesNeverWriteOutsideTheImage) {
   bitmaps.add(31, solid(20, 20, kWhiteRgb));
   NeedleElement hand = needle({.bitmap = 2,
                                .at = {10, 10},
-                               .pivot = {1, 3},
+                               .pivot = {2, 1},
                                .table = {},
                                .flags = 0x83});
   SliderElement ball =
@@ -570,7 +571,7 @@ ElementChain dial_chain{
     static_image({.bitmap = 1, .at = {0, 0}, .flags = 0x3}),
     needle({.bitmap = 2,
             .at = {10, 10},
-            .pivot = {1, 3},
+            .pivot = {2, 1},
             .token = 74,
             .table = dial_table,
             .flags = 0x3}),
