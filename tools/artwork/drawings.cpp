@@ -662,19 +662,20 @@ void switch_plate(cairo_t* cr, double w, double h, bool labels) {
   disc(cr, w / 2, h / 2, nut, kChromeShade);
   disc(cr, w / 2, h / 2, nut * 0.72, kHub);
   if (!labels) return;
-  const double size = std::min(w, h) * 0.2;
-  text(cr, "ON", w / 2, h * 0.1, size, kMarking);
-  text(cr, "OFF", w / 2, h * 0.9, size, kMarking);
+  const double size = std::min(w, h) * 0.18;
+  text(cr, "ON", w / 2, h * 0.085, size, kMarking);
+  text(cr, "OFF", w / 2, h * 0.915, size, kMarking);
 }
 
 // The bat-handle lever from the nut up (on) or down (off).
-void switch_lever(cairo_t* cr, double w, double h, bool on) {
+void switch_lever(cairo_t* cr, double w, double h, bool on, bool labels) {
   const double cx = w / 2;
   const double cy = h / 2;
-  const double reach = h * 0.3;
-  const double tip_y = on ? cy - reach : cy + reach;
   const double base = std::min(w, h) * 0.09;
-  const double end = std::min(w, h) * 0.14;
+  const double end = std::min(w, h) * 0.11;
+  // Clear of the ON and OFF labels.
+  const double reach = h / 2 - (labels ? 0.2 : 0.06) * h - end;
+  const double tip_y = on ? cy - reach : cy + reach;
   polygon(
       cr,
       {{cx - base, cy}, {cx - end, tip_y}, {cx + end, tip_y}, {cx + base, cy}},
@@ -712,7 +713,8 @@ void switch_picture(cairo_t* cr, const Context&, int32_t id) {
   if (id == art->bezel)
     switch_plate(cr, art->width, art->height, art->labels);
   else
-    switch_lever(cr, art->width, art->height, id == art->lever + 1);
+    switch_lever(cr, art->width, art->height, id == art->lever + 1,
+                 art->labels);
 }
 
 // --- The drawing table -----------------------------------------------------
