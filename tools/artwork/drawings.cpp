@@ -640,7 +640,9 @@ void caged_flag(cairo_t* cr, const Context&) {
   cairo_rectangle(cr, 0, 0, 28, 14);
   colour(cr, kFlagRed);
   cairo_fill(cr);
-  text(cr, "CAGE", 14, 7, 8, kMarking);
+  // The flag comes out from behind the bezel's right edge: its text sits
+  // in the part that shows.
+  text(cr, "CAGE", 12, 7, 8, kMarking);
 }
 
 // --- Switches --------------------------------------------------------------
