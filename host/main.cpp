@@ -11,6 +11,8 @@
 #include "host/loader.h"
 #include "host/panel_config.h"
 #include "host/platform.h"
+#include "host/render/bitmaps.h"
+#include "host/render/render.h"
 #include "host/scenario.h"
 
 namespace {
@@ -19,10 +21,14 @@ enum ExitCode {
   kExitOk = 0,
   kExitExpectationFailed = 1,
   kExitUsage = 2,
+  // 3: the module called a service the host does not provide (host.cpp).
+  kExitPictureNotWritten = 4,
 };
 
 void print_usage(std::ostream& out) {
   out << "usage: corvelain_host [--module PATH] --panel FILE [--script FILE]\n"
+         "                      [--pictures DIR]\n"
+         "       corvelain_host --help-script\n"
          "\n"
          "Loads the instrument module, opens the visible windows of the panel\n"
          "configuration FILE, runs the scenario script (if given) and prints\n"
@@ -34,10 +40,13 @@ void print_usage(std::ostream& out) {
          "                 beside this program)\n"
          "  --panel FILE   panel configuration (panel.cfg)\n"
          "  --script FILE  scenario script; - reads standard input\n"
+         "  --pictures DIR at the end, every open window as DIR/WindowNN.png\n"
+         "  --help-script  the script commands, as a Markdown table\n"
          "  --help         this text\n"
          "\n"
          "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
-         "3 the module called a panel service this host does not provide.\n";
+         "3 the module called a panel service this host does not provide,\n"
+         "4 a picture could not be written.\n";
 }
 
 bool read_file(const std::string& path, std::string& text) {
@@ -68,17 +77,22 @@ int input_error(const std::string& message) {
 
 int main(int argc, char** argv) {
   prepare_console();
-  std::string module_path, panel_path, script_path;
+  std::string module_path, panel_path, script_path, pictures_path;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       print_usage(std::cout);
       return kExitOk;
     }
-    std::string* target = arg == "--module"   ? &module_path
-                          : arg == "--panel"  ? &panel_path
-                          : arg == "--script" ? &script_path
-                                              : nullptr;
+    if (arg == "--help-script") {
+      print_scenario_commands(std::cout);
+      return kExitOk;
+    }
+    std::string* target = arg == "--module"     ? &module_path
+                          : arg == "--panel"    ? &panel_path
+                          : arg == "--script"   ? &script_path
+                          : arg == "--pictures" ? &pictures_path
+                                                : nullptr;
     if (target == nullptr) return usage_error("unknown option '" + arg + "'");
     if (i + 1 >= argc || std::string(argv[i + 1]).empty())
       return usage_error(arg + " needs a value");
@@ -122,8 +136,11 @@ int main(int argc, char** argv) {
                           host, script, error)) {
         status = input_error(error);
       } else {
-        const ScenarioOutcome outcome =
-            run_scenario(script, host, std::cout, std::cerr);
+        WindowRenderer renderer(module_bitmaps(module));
+        const ScenarioOutcome outcome = run_scenario(
+            script, host, std::cout, std::cerr,
+            {.renderer = &renderer, .pictures_folder = pictures_path});
+        if (outcome.failed_pictures > 0) status = kExitPictureNotWritten;
         if (outcome.failed_expectations > 0) status = kExitExpectationFailed;
       }
     }

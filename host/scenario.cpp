@@ -1,9 +1,12 @@
 #include "host/scenario.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <optional>
 
 #include "host/number_text.h"
@@ -120,189 +123,220 @@ std::string variable_text(Aircraft& aircraft, const AircraftVariable& var) {
   return fixed_text(aircraft.number(var.token));
 }
 
-uint32_t parse_button(const std::vector<std::string>& words, size_t at) {
-  if (words.size() <= at || words[at] == "left") return kMouseLeftSingle;
-  if (words[at] == "right") return kMouseRightSingle;
-  return 0;
-}
-
-const std::vector<std::string> kElementFields = {
+constexpr std::string_view kElementFields[] = {
     "value", "x", "y", "rotation", "angle", "index", "text", "drawn"};
 
-// Checks one command; an empty result means it is well formed.
-std::string check(const ScenarioCommand& cmd, const Host& host) {
-  const auto& w = cmd.words;
-  const std::string& verb = w[0];
-  auto count = [&](size_t low, size_t high) -> std::string {
-    if (w.size() < low || w.size() > high)
-      return "'" + verb + "' takes " +
-             (low == high ? std::to_string(low - 1)
-                          : std::to_string(low - 1) + " to " +
-                                std::to_string(high - 1)) +
-             " arguments";
-    return "";
-  };
-  auto gauge = [&](size_t at) -> std::string {
-    const auto ref = parse_gauge(w[at]);
-    if (!ref) return "bad gauge reference '" + w[at] + "'";
-    for (const GaugeInstance& g : host.instances())
-      if (g.placement->gauge == ref->name && g.ordinal == ref->ordinal)
-        return "";
-    return "the panel places no gauge " + w[at];
-  };
-  auto integers = [&](size_t from, size_t to) -> std::string {
-    for (size_t i = from; i < to && i < w.size(); ++i)
-      if (!parse_int32(w[i])) return "'" + w[i] + "' is not a whole number";
-    return "";
-  };
-  auto number = [&](size_t at) -> std::string {
-    if (at < w.size() && !parse_number(w[at]))
-      return "'" + w[at] + "' is not a number";
-    return "";
-  };
-  auto variable = [&](size_t at) -> std::string {
-    if (!parse_variable(w[at])) return "unknown variable '" + w[at] + "'";
-    return "";
-  };
-  auto window = [&](size_t at) -> std::string {
-    const auto ident = parse_window_ident(w[at]);
-    if (!ident) return "'" + w[at] + "' is not a window identifier";
-    if (!host.has_window(*ident))
-      return "no section of the panel holds window " + w[at];
-    return "";
-  };
-  auto first = [](std::initializer_list<std::string> problems) {
-    for (const std::string& p : problems)
-      if (!p.empty()) return p;
-    return std::string();
-  };
-  auto button = [&](size_t at) -> std::string {
-    return parse_button(w, at) ? "" : "'" + w[at] + "' is not left or right";
-  };
+// What a parameter accepts. The last parameter of a command may be a list
+// (kTexts, kEvents) that takes the rest of the line.
+enum class Kind : uint8_t {
+  kNone,  // past the last parameter
+  kText,
+  kTexts,
+  kWhole,
+  kNumber,
+  kGauge,
+  kVariable,
+  kWindow,
+  kChoice,  // one of the words of its name, "left|right"
+  kFrames,
+  kSeconds,
+  kSteps,
+  kEvents,
+  kField,
+  kFile,
+};
 
-  if (verb == "say") return "";
-  if (verb == "set") {
-    if (auto e = count(3, 3); !e.empty()) return e;
-    return first({variable(1), number(2)});
+struct Param {
+  Kind kind = Kind::kNone;
+  std::string_view name;
+  bool optional = false;
+};
+
+constexpr size_t kMaxParams = 6;
+
+class Runner;
+
+// One command of the language: how it is written, what it does, how its
+// arguments are checked and how it runs. Checking reads the arguments into
+// the command once; running only uses what checking read.
+struct CommandRow {
+  std::string_view verb;  // one word, or two ("expect var")
+  std::array<Param, kMaxParams> params;
+  std::string_view help;
+  // Checks beyond each argument's own (arguments that depend on others).
+  std::string (*check)(ScenarioCommand& cmd) = nullptr;
+  void (Runner::*run)(const ScenarioCommand& cmd) = nullptr;
+};
+
+bool is_list(Kind kind) {
+  return kind == Kind::kTexts || kind == Kind::kEvents;
+}
+
+std::string usage(const CommandRow& row) {
+  std::string text(row.verb);
+  for (const Param& p : row.params) {
+    if (p.kind == Kind::kNone) break;
+    std::string shown(p.name);
+    if (p.kind == Kind::kEvents) shown += " ...";
+    if (p.optional) shown = "[" + shown + "]";
+    text += " " + shown;
   }
-  if (verb == "frames") {
-    if (auto e = count(2, 2); !e.empty()) return e;
-    const auto n = parse_integer(w[1]);
-    return n && *n >= 0 && *n <= kMaxFrames ? ""
-                                            : "bad frame count '" + w[1] + "'";
+  return text;
+}
+
+std::string choices_text(std::string_view name) {
+  std::string text(name);
+  const size_t bar = text.rfind('|');
+  return bar == text.npos ? text
+                          : text.substr(0, bar) + " or " + text.substr(bar + 1);
+}
+
+bool is_choice(std::string_view name, std::string_view word) {
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find('|', start);
+    if (end == name.npos) end = name.size();
+    if (name.substr(start, end - start) == word) return true;
+    start = end + 1;
   }
-  if (verb == "seconds") {
-    if (auto e = count(2, 2); !e.empty()) return e;
-    const auto s = parse_number(w[1]);
-    return s && *s >= 0 && *s * kFramesPerSecond <= double(kMaxFrames)
-               ? ""
-               : "bad number of seconds '" + w[1] + "'";
-  }
-  if (verb == "click" || verb == "hold") {
-    const size_t base = verb == "hold" ? 5 : 4;
-    if (auto e = count(base, base + 1); !e.empty()) return e;
-    if (auto e = first({gauge(1), integers(2, 4), button(base)}); !e.empty())
-      return e;
-    if (verb == "hold") {
-      const auto s = parse_number(w[4]);
-      if (!s || *s < 0 || *s * kFramesPerSecond > double(kMaxFrames))
-        return "bad number of seconds '" + w[4] + "'";
-    }
-    return "";
-  }
-  if (verb == "drag") {
-    if (auto e = count(6, 7); !e.empty()) return e;
-    if (auto e = first({gauge(1), integers(2, 7)}); !e.empty()) return e;
-    if (w.size() == 7 && (*parse_int32(w[6]) < 1 || *parse_int32(w[6]) > 1000))
-      return "bad number of drag steps '" + w[6] + "'";
-    return "";
-  }
-  if (verb == "hover") {
-    if (auto e = count(4, 4); !e.empty()) return e;
-    return first({gauge(1), integers(2, 4)});
-  }
-  if (verb == "open" || verb == "close" || verb == "toggle") {
-    if (auto e = count(2, 2); !e.empty()) return e;
-    return window(1);
-  }
-  if (verb == "model") {
-    if (auto e = count(2, 2); !e.empty()) return e;
-    return w[1] == "on" || w[1] == "off" ? "" : "'model' takes on or off";
-  }
-  if (verb == "fail") {
-    if (auto e = count(3, 3); !e.empty()) return e;
-    if (auto e = integers(1, 2); !e.empty()) return e;
-    return w[2] == "on" || w[2] == "off" ? "" : "'fail' takes on or off";
-  }
-  if (verb == "show") {
-    if (w.size() == 3 && w[1] == "var") return variable(2);
-    if (auto e = count(3, 3); !e.empty()) return e;
-    return first({gauge(1), integers(2, 3)});
-  }
-  if (verb == "expect") {
-    if (w.size() < 2) return "'expect' needs what to expect";
-    const std::string& what = w[1];
-    if (what == "events") {
-      for (size_t i = 2; i < w.size(); ++i) {
-        const size_t eq = w[i].find('=');
-        if (!parse_integer(w[i].substr(0, eq)) ||
-            (eq != std::string::npos && !parse_integer(w[i].substr(eq + 1))))
-          return "'" + w[i] + "' is not EVENT or EVENT=VALUE";
-      }
+  return false;
+}
+
+// Reads one argument into `arg`; the reason when it is not what `param`
+// accepts.
+std::string read_argument(const CommandRow& row, const Param& param,
+                          const Host& host, ScenarioArgument& arg) {
+  const std::string& w = arg.word;
+  arg.given = true;
+  switch (param.kind) {
+    case Kind::kWhole:
+    case Kind::kSteps: {
+      const auto value = parse_int32(w);
+      if (!value) return "'" + w + "' is not a whole number";
+      arg.whole = *value;
+      if (param.kind == Kind::kSteps && (*value < 1 || *value > 1000))
+        return "bad number of drag steps '" + w + "'";
       return "";
     }
-    if (what == "var") {
-      if (auto e = count(4, 5); !e.empty()) return e;
-      return first({variable(2), number(3), number(4)});
+    case Kind::kNumber: {
+      const auto value = parse_number(w);
+      if (!value) return "'" + w + "' is not a number";
+      arg.number = *value;
+      return "";
     }
-    if (what == "element") {
-      if (auto e = count(6, 7); !e.empty()) return e;
-      if (auto e = first({gauge(2), integers(3, 4)}); !e.empty()) return e;
-      bool known = false;
-      for (const std::string& f : kElementFields) known = known || f == w[4];
-      if (!known) return "unknown element field '" + w[4] + "'";
-      if (w[4] == "text" || w[4] == "drawn") return "";
-      return first({number(5), number(6)});
+    case Kind::kGauge: {
+      const auto ref = parse_gauge(w);
+      if (!ref) return "bad gauge reference '" + w + "'";
+      arg.gauge = ref->name;
+      arg.whole = ref->ordinal;
+      for (const GaugeInstance& g : host.instances())
+        if (g.placement->gauge == ref->name && g.ordinal == ref->ordinal)
+          return "";
+      return "the panel places no gauge " + w;
     }
-    if (what == "tooltip") {
-      if (auto e = count(6, 6); !e.empty()) return e;
-      return first({gauge(2), integers(3, 5)});
+    case Kind::kVariable:
+      arg.variable = parse_variable(w);
+      return arg.variable ? "" : "unknown variable '" + w + "'";
+    case Kind::kWindow: {
+      const auto ident = parse_window_ident(w);
+      if (!ident) return "'" + w + "' is not a window identifier";
+      if (!host.has_window(*ident))
+        return "no section of the panel holds window " + w;
+      arg.window = *ident;
+      return "";
     }
-    if (what == "window") {
-      if (auto e = count(4, 4); !e.empty()) return e;
-      if (auto e = window(2); !e.empty()) return e;
-      return w[3] == "open" || w[3] == "closed" ? ""
-                                                : "'expect window' takes open "
-                                                  "or closed";
+    case Kind::kChoice:
+      return is_choice(param.name, w)
+                 ? ""
+                 : "'" + std::string(row.verb) + "' takes " +
+                       choices_text(param.name);
+    case Kind::kFrames: {
+      const auto n = parse_integer(w);
+      if (!n || *n < 0 || *n > kMaxFrames) return "bad frame count '" + w + "'";
+      arg.whole = *n;
+      return "";
     }
-    return "unknown expectation '" + what + "'";
+    case Kind::kSeconds: {
+      const auto s = parse_number(w);
+      if (!s || *s < 0 || *s * kFramesPerSecond > double(kMaxFrames))
+        return "bad number of seconds '" + w + "'";
+      arg.number = *s;
+      return "";
+    }
+    case Kind::kEvents: {
+      const size_t eq = w.find('=');
+      const auto event = parse_integer(std::string_view(w).substr(0, eq));
+      const auto value =
+          eq == w.npos ? std::optional<int64_t>(0)
+                       : parse_integer(std::string_view(w).substr(eq + 1));
+      if (!event || !value) return "'" + w + "' is not EVENT or EVENT=VALUE";
+      arg.whole = *event;
+      arg.number = double(*value);
+      arg.has_value = eq != w.npos;
+      return "";
+    }
+    case Kind::kField:
+      for (std::string_view f : kElementFields)
+        if (f == w) return "";
+      return "unknown element field '" + w + "'";
+    case Kind::kText:
+    case Kind::kTexts:
+    case Kind::kFile:
+    case Kind::kNone:
+      return "";
   }
-  return "unknown command '" + verb + "'";
+  return "";
+}
+
+// expect element: the value (and tolerance) are numbers unless the field is
+// a text or the drawn state.
+std::string check_element_value(ScenarioCommand& cmd) {
+  ScenarioArgument& field = cmd.arguments[2];
+  if (field.word == "text" || field.word == "drawn") return "";
+  for (size_t i = 3; i < 5; ++i) {
+    ScenarioArgument& arg = cmd.arguments[i];
+    if (!arg.given) continue;
+    const auto value = parse_number(arg.word);
+    if (!value) return "'" + arg.word + "' is not a number";
+    arg.number = *value;
+  }
+  return "";
 }
 
 class Runner {
  public:
   Runner(const ScenarioScript& script, Host& host, std::ostream& transcript,
-         std::ostream& errors)
-      : script_(script), host_(host), out_(transcript), errors_(errors) {}
+         std::ostream& errors, const ScenarioOptions& options)
+      : script_(script),
+        host_(host),
+        out_(transcript),
+        errors_(errors),
+        options_(options) {}
 
-  ScenarioOutcome run() {
-    out_ << "> start\n";
-    host_.start();
-    flush();
-    for (const ScenarioCommand& cmd : script_.commands) {
-      out_ << "> " << cmd.source << "\n";
-      execute(cmd);
-      flush();
-    }
-    out_ << "> stop\n";
-    host_.stop();
-    flush();
-    if (outcome_.failed_expectations > 0)
-      out_ << outcome_.failed_expectations << " expectation"
-           << (outcome_.failed_expectations == 1 ? "" : "s") << " failed\n";
-    return outcome_;
-  }
+  ScenarioOutcome run();
+
+  void run_nothing(const ScenarioCommand&) {}
+  void run_set(const ScenarioCommand& cmd);
+  void run_frames(const ScenarioCommand& cmd);
+  void run_seconds(const ScenarioCommand& cmd);
+  void run_click(const ScenarioCommand& cmd) { press(cmd, 'c'); }
+  void run_hold(const ScenarioCommand& cmd) { press(cmd, 'h'); }
+  void run_drag(const ScenarioCommand& cmd) { press(cmd, 'd'); }
+  void run_hover(const ScenarioCommand& cmd);
+  void run_open(const ScenarioCommand& cmd);
+  void run_close(const ScenarioCommand& cmd);
+  void run_toggle(const ScenarioCommand& cmd);
+  void run_fail(const ScenarioCommand& cmd);
+  void run_model(const ScenarioCommand& cmd);
+  void run_light(const ScenarioCommand& cmd);
+  void run_picture(const ScenarioCommand& cmd);
+  void run_show_var(const ScenarioCommand& cmd);
+  void run_show(const ScenarioCommand& cmd);
+  void run_expect_events(const ScenarioCommand& cmd);
+  void run_expect_var(const ScenarioCommand& cmd);
+  void run_expect_element(const ScenarioCommand& cmd);
+  void run_expect_tooltip(const ScenarioCommand& cmd);
+  void run_expect_window(const ScenarioCommand& cmd);
 
  private:
   void flush() {
@@ -318,12 +352,14 @@ class Runner {
     errors_ << script_.file << ":" << cmd.line << ": " << what << "\n";
   }
 
-  GaugeInstance* gauge(const ScenarioCommand& cmd, const std::string& word) {
-    const GaugeRef ref = *parse_gauge(word);
-    GaugeInstance* instance = host_.find_instance(ref.name, ref.ordinal);
+  // The gauge an argument names, when its window is open.
+  GaugeInstance* gauge(const ScenarioCommand& cmd,
+                       const ScenarioArgument& arg) {
+    GaugeInstance* instance = host_.find_instance(arg.gauge, int(arg.whole));
     if (instance != nullptr && !instance->installed) {
-      out_ << "  " << word << " is not on an open window\n";
-      if (cmd.words[0] == "expect") fail(cmd, word + " on screen", "closed");
+      out_ << "  " << arg.word << " is not on an open window\n";
+      if (cmd.words[0] == "expect")
+        fail(cmd, arg.word + " on screen", "closed");
       return nullptr;
     }
     return instance;
@@ -335,206 +371,480 @@ class Runner {
     last_events_ = host_.take_sent_events();
   }
 
-  void run_frames(int64_t frames) {
-    for (int64_t f = 0; f < frames; ++f) {
+  void frames(int64_t count) {
+    for (int64_t f = 0; f < count; ++f) {
       host_.run_frames(1);
       flush();
     }
   }
 
-  void execute(const ScenarioCommand& cmd) {
-    const auto& w = cmd.words;
-    const std::string& verb = w[0];
-    auto i32 = [&](size_t at) { return *parse_int32(w[at]); };
-    if (verb == "say") return;
-    if (verb == "set") {
-      const AircraftVariable& var = *parse_variable(w[1]);
-      action([&] {
-        if (!host_.aircraft().set(var.token, *parse_number(w[2])))
-          out_ << "  " << var.name << " cannot hold " << w[2] << "\n";
-      });
-      return;
-    }
-    if (verb == "frames")
-      return action([&] { run_frames(*parse_integer(w[1])); });
-    if (verb == "seconds")
-      return action([&] {
-        run_frames(std::llround(*parse_number(w[1]) * kFramesPerSecond));
-      });
-    if (verb == "click" || verb == "hold" || verb == "drag") {
-      GaugeInstance* g = gauge(cmd, w[1]);
-      if (g == nullptr) return;
-      const uint32_t button = verb == "drag"
-                                  ? kMouseLeftSingle
-                                  : parse_button(w, verb == "hold" ? 5 : 4);
-      action([&] {
-        const MouseRect* area = host_.press(*g, i32(2), i32(3), button);
-        if (area == nullptr) {
-          out_ << "  nothing answers\n";
-          return;
-        }
-        flush();
-        if (verb == "hold") {
-          const int64_t frames =
-              std::llround(*parse_number(w[4]) * kFramesPerSecond);
-          for (int64_t f = 1; f <= frames; ++f) {
-            run_frames(1);
-            if ((area->mouse_flags & kMouseRepeat) && f % kRepeatFrames == 0)
-              host_.repeat(*g, area, i32(2), i32(3), button);
-            flush();
-          }
-        } else if (verb == "drag") {
-          const int64_t steps = w.size() == 7 ? i32(6) : kDefaultDragSteps;
-          const int64_t x0 = i32(2), y0 = i32(3), x1 = i32(4), y1 = i32(5);
-          for (int64_t s = 1; s <= steps; ++s) {
-            run_frames(1);
-            host_.drag(*g, area, int32_t(x0 + (x1 - x0) * s / steps),
-                       int32_t(y0 + (y1 - y0) * s / steps));
-            flush();
-          }
-        }
-      });
-      return;
-    }
-    if (verb == "hover") {
-      GaugeInstance* g = gauge(cmd, w[1]);
-      if (g == nullptr) return;
-      action([&] {
-        const std::string text = host_.tooltip(*g, i32(2), i32(3));
-        out_ << "  "
-             << (text.empty() ? "no tooltip" : "tooltip \"" + text + "\"")
-             << "\n";
-      });
-      return;
-    }
-    if (verb == "open" || verb == "close" || verb == "toggle") {
-      const uint32_t ident = *parse_window_ident(w[1]);
-      action([&] {
-        if (verb == "open") host_.open_window(ident);
-        if (verb == "close") host_.close_window(ident);
-        if (verb == "toggle") host_.toggle_window(ident);
-      });
-      return;
-    }
-    if (verb == "fail") {
-      action([&] { host_.set_failure(i32(1), w[2] == "on"); });
-      return;
-    }
-    if (verb == "model") {
-      host_.aircraft().set_model_enabled(w[1] == "on");
-      return;
-    }
-    if (verb == "show") {
-      if (w[1] == "var") {
-        const AircraftVariable& var = *parse_variable(w[2]);
-        out_ << "  " << var.name << " = "
-             << variable_text(host_.aircraft(), var) << "\n";
-        return;
-      }
-      GaugeInstance* g = gauge(cmd, w[1]);
-      ElementView view;
-      if (g == nullptr) return;
-      if (!host_.element_view(*g, i32(2), view))
-        out_ << "  " << w[1] << " has no element " << w[2] << "\n";
-      else
-        out_ << "  " << w[1] << " " << w[2] << ": " << describe(view) << "\n";
-      return;
-    }
-    expect(cmd);
-  }
-
-  void expect(const ScenarioCommand& cmd) {
-    const auto& w = cmd.words;
-    const std::string& what = w[1];
-    auto tolerance = [&](size_t at) {
-      return w.size() > at ? *parse_number(w[at]) : kDefaultTolerance;
-    };
-    auto near = [](double got, double want, double tol) {
-      return std::fabs(got - want) <= tol;
-    };
-    if (what == "events") {
-      std::string expected, got;
-      bool same = w.size() - 2 == last_events_.size();
-      for (size_t i = 2; i < w.size(); ++i) {
-        const size_t eq = w[i].find('=');
-        const int64_t event = *parse_integer(w[i].substr(0, eq));
-        expected += (expected.empty() ? "" : " ") + w[i];
-        if (!same) continue;
-        const SentEvent& sent = last_events_[i - 2];
-        same = sent.event == event &&
-               (eq == std::string::npos ||
-                sent.value == *parse_integer(w[i].substr(eq + 1)));
-      }
-      for (const SentEvent& e : last_events_)
-        got += (got.empty() ? "" : " ") + std::to_string(e.event) + "=" +
-               std::to_string(e.value);
-      if (!same) fail(cmd, "events [" + expected + "]", "[" + got + "]");
-      return;
-    }
-    if (what == "var") {
-      const AircraftVariable& var = *parse_variable(w[2]);
-      const double want = *parse_number(w[3]);
-      const double got = var.bcd ? host_.aircraft().integer(var.token)
-                                 : host_.aircraft().number(var.token);
-      if (!near(got, want, tolerance(4)))
-        fail(cmd, std::string(var.name) + " = " + w[3],
-             variable_text(host_.aircraft(), var));
-      return;
-    }
-    if (what == "window") {
-      const uint32_t ident = *parse_window_ident(w[2]);
-      const bool open = host_.window_open(ident);
-      if (open != (w[3] == "open"))
-        fail(cmd, "window " + w[2] + " " + w[3], open ? "open" : "closed");
-      return;
-    }
-    GaugeInstance* g = gauge(cmd, w[2]);
-    if (g == nullptr) return;
-    if (what == "tooltip") {
-      const std::string got =
-          host_.tooltip(*g, *parse_int32(w[3]), *parse_int32(w[4]));
-      if (got != w[5]) fail(cmd, "tooltip \"" + w[5] + "\"", "\"" + got + "\"");
-      return;
-    }
-    ElementView view;
-    if (!host_.element_view(*g, *parse_int32(w[3]), view)) {
-      fail(cmd, "element " + w[3] + " of " + w[2], "no such element");
-      return;
-    }
-    const std::string& field = w[4];
-    if (field == "text") {
-      if (view.text != w[5])
-        fail(cmd, "text \"" + w[5] + "\"", "\"" + view.text + "\"");
-      return;
-    }
-    if (field == "drawn") {
-      const bool want = w[5] == "yes" || w[5] == "true" || w[5] == "1";
-      if (view.drawn != want)
-        fail(cmd, "drawn " + w[5], view.drawn ? "drawn" : "not drawn");
-      return;
-    }
-    double got = view.values[0];
-    if (field == "y") got = view.values[1];
-    if (field == "rotation") got = view.values[2];
-    if (field == "angle") got = view.angle;
-    if (field == "index") got = view.icon_index;
-    bool ok = near(got, *parse_number(w[5]), tolerance(6));
-    if (field == "angle" && !ok) {
-      // Angles compare around the dial.
-      const double diff =
-          std::fmod(std::fabs(got - *parse_number(w[5])), 360.0);
-      ok = std::min(diff, 360.0 - diff) <= tolerance(6);
-    }
-    if (!ok) fail(cmd, field + " " + w[5], fixed_text(got));
-  }
+  void press(const ScenarioCommand& cmd, char how);
+  void picture(size_t window, const std::string& path, const std::string& shown,
+               const ScenarioCommand* cmd);
+  void pictures_at_end();
 
   const ScenarioScript& script_;
   Host& host_;
   std::ostream& out_;
   std::ostream& errors_;
+  const ScenarioOptions& options_;
   ScenarioOutcome outcome_;
   std::vector<SentEvent> last_events_;
+  bool night_ = false;
 };
+
+constexpr Param gauge_at{Kind::kGauge, "GAUGE"};
+constexpr Param x_at{Kind::kWhole, "X"};
+constexpr Param y_at{Kind::kWhole, "Y"};
+constexpr Param button{Kind::kChoice, "left|right", true};
+constexpr Param window_param{Kind::kWindow, "WINDOW"};
+
+constexpr CommandRow kCommands[] = {
+    {.verb = "say",
+     .params = {{{Kind::kTexts, "TEXT"}}},
+     .help = "a heading in the transcript",
+     .run = &Runner::run_nothing},
+    {.verb = "set",
+     .params = {{{Kind::kVariable, "VARIABLE"}, {Kind::kNumber, "VALUE"}}},
+     .help = "sets a variable (BCD variables take `0x` words)",
+     .run = &Runner::run_set},
+    {.verb = "frames",
+     .params = {{{Kind::kFrames, "N"}}},
+     .help = "runs N frames (18 a second)",
+     .run = &Runner::run_frames},
+    {.verb = "seconds",
+     .params = {{{Kind::kSeconds, "S"}}},
+     .help = "runs frames for S seconds of simulated time",
+     .run = &Runner::run_seconds},
+    {.verb = "click",
+     .params = {{gauge_at, x_at, y_at, button}},
+     .help = "one press",
+     .run = &Runner::run_click},
+    {.verb = "hold",
+     .params = {{gauge_at, x_at, y_at, {Kind::kSeconds, "SECONDS"}, button}},
+     .help = "press and hold while frames run",
+     .run = &Runner::run_hold},
+    {.verb = "drag",
+     .params = {{gauge_at,
+                 {Kind::kWhole, "X0"},
+                 {Kind::kWhole, "Y0"},
+                 {Kind::kWhole, "X1"},
+                 {Kind::kWhole, "Y1"},
+                 {Kind::kSteps, "STEPS", true}}},
+     .help = "left press, then moves, one frame per step (4)",
+     .run = &Runner::run_drag},
+    {.verb = "hover",
+     .params = {{gauge_at, x_at, y_at}},
+     .help = "prints the tooltip",
+     .run = &Runner::run_hover},
+    {.verb = "open",
+     .params = {{window_param}},
+     .help = "opens a panel window",
+     .run = &Runner::run_open},
+    {.verb = "close",
+     .params = {{window_param}},
+     .help = "closes a panel window",
+     .run = &Runner::run_close},
+    {.verb = "toggle",
+     .params = {{window_param}},
+     .help = "opens a closed panel window, closes an open one",
+     .run = &Runner::run_toggle},
+    {.verb = "fail",
+     .params = {{{Kind::kWhole, "KEY"}, {Kind::kChoice, "on|off"}}},
+     .help = "sets a host failure",
+     .run = &Runner::run_fail},
+    {.verb = "model",
+     .params = {{{Kind::kChoice, "on|off"}}},
+     .help = "runs or freezes the aircraft's model (frozen, values set by "
+             "hand stay put)",
+     .run = &Runner::run_model},
+    {.verb = "light",
+     .params = {{{Kind::kChoice, "day|night"}}},
+     .help = "daylight or night for the pictures (day at the start)",
+     .run = &Runner::run_light},
+    {.verb = "picture",
+     .params = {{window_param, {Kind::kFile, "FILE"}}},
+     .help = "writes a PNG of an open window as it looks now",
+     .run = &Runner::run_picture},
+    {.verb = "show var",
+     .params = {{{Kind::kVariable, "VARIABLE"}}},
+     .help = "prints a variable",
+     .run = &Runner::run_show_var},
+    {.verb = "show",
+     .params = {{gauge_at, {Kind::kWhole, "ELEMENT"}}},
+     .help = "prints an element",
+     .run = &Runner::run_show},
+    {.verb = "expect events",
+     .params = {{{Kind::kEvents, "EVENT[=VALUE]", true}}},
+     .help = "exactly these events came from the previous command",
+     .run = &Runner::run_expect_events},
+    {.verb = "expect var",
+     .params = {{{Kind::kVariable, "VARIABLE"},
+                 {Kind::kNumber, "VALUE"},
+                 {Kind::kNumber, "TOLERANCE", true}}},
+     .help = "the variable holds VALUE, within TOLERANCE (0.0005)",
+     .run = &Runner::run_expect_var},
+    {.verb = "expect element",
+     .params = {{gauge_at,
+                 {Kind::kWhole, "ELEMENT"},
+                 {Kind::kField, "FIELD"},
+                 {Kind::kText, "VALUE"},
+                 {Kind::kText, "TOLERANCE", true}}},
+     .help = "the element's FIELD is VALUE (numbers within TOLERANCE); "
+             "FIELD: value, x, y, rotation, angle, index, text, drawn (yes/no)",
+     .check = check_element_value,
+     .run = &Runner::run_expect_element},
+    {.verb = "expect tooltip",
+     .params = {{gauge_at, x_at, y_at, {Kind::kText, "TEXT"}}},
+     .help = "the tooltip at (X, Y) reads TEXT",
+     .run = &Runner::run_expect_tooltip},
+    {.verb = "expect window",
+     .params = {{window_param, {Kind::kChoice, "open|closed"}}},
+     .help = "the window is open or closed",
+     .run = &Runner::run_expect_window},
+};
+constexpr size_t kCommandCount = 22;
+static_assert(std::size(kCommands) == kCommandCount);
+
+// The row a line's words name: a two-word verb before a one-word one.
+// Nullopt with the reason when there is none.
+std::optional<size_t> find_command(const std::vector<std::string>& w,
+                                   std::string& problem) {
+  const std::string two = w.size() > 1 ? w[0] + " " + w[1] : "";
+  for (size_t i = 0; i < kCommandCount; ++i)
+    if (kCommands[i].verb == two) return i;
+  for (size_t i = 0; i < kCommandCount; ++i)
+    if (kCommands[i].verb == w[0]) return i;
+  std::vector<std::string_view> kinds;
+  for (const CommandRow& row : kCommands)
+    if (row.verb.starts_with(w[0] + " "))
+      kinds.push_back(row.verb.substr(w[0].size() + 1));
+  if (kinds.empty()) {
+    problem = "unknown command '" + w[0] + "'";
+  } else {
+    problem = "'" + w[0] + "' takes ";
+    for (size_t i = 0; i < kinds.size(); ++i)
+      problem += std::string(i == 0                  ? ""
+                             : i + 1 == kinds.size() ? " or "
+                                                     : ", ") +
+                 std::string(kinds[i]);
+  }
+  return std::nullopt;
+}
+
+// Checks one command and reads its arguments; an empty result means it is
+// well formed.
+std::string check(ScenarioCommand& cmd, const Host& host) {
+  std::string problem;
+  const auto found = find_command(cmd.words, problem);
+  if (!found) return problem;
+  cmd.verb = *found;
+  const CommandRow& row = kCommands[cmd.verb];
+  const size_t skip = row.verb.find(' ') == row.verb.npos ? 1 : 2;
+  const size_t given = cmd.words.size() - skip;
+  size_t low = 0, high = 0;
+  bool list = false;
+  for (const Param& p : row.params) {
+    if (p.kind == Kind::kNone) break;
+    list = list || is_list(p.kind);
+    if (!p.optional && !is_list(p.kind)) ++low;
+    ++high;
+  }
+  if (given < low || (!list && given > high))
+    return "'" + std::string(row.verb) + "' takes " +
+           (high == 0 ? "no arguments"
+                      : usage(row).substr(row.verb.size() + 1));
+  // A list takes every word left; other parameters one each.
+  const size_t fixed = list ? high - 1 : high;
+  cmd.arguments.assign(list ? std::max(fixed, given) : high, {});
+  for (size_t i = 0; i < cmd.arguments.size(); ++i) {
+    const Param& param = row.params[std::min(i, high - 1)];
+    if (i >= given) continue;
+    cmd.arguments[i].word = cmd.words[skip + i];
+    if (std::string e = read_argument(row, param, host, cmd.arguments[i]);
+        !e.empty())
+      return e;
+  }
+  return row.check ? row.check(cmd) : "";
+}
+
+const ScenarioArgument& arg(const ScenarioCommand& cmd, size_t i) {
+  return cmd.arguments[i];
+}
+
+uint32_t button_of(const ScenarioArgument& arg) {
+  return arg.given && arg.word == "right" ? kMouseRightSingle
+                                          : kMouseLeftSingle;
+}
+
+ScenarioOutcome Runner::run() {
+  out_ << "> start\n";
+  host_.start();
+  flush();
+  for (const ScenarioCommand& cmd : script_.commands) {
+    out_ << "> " << cmd.source << "\n";
+    (this->*kCommands[cmd.verb].run)(cmd);
+    flush();
+  }
+  if (!options_.pictures_folder.empty()) pictures_at_end();
+  out_ << "> stop\n";
+  host_.stop();
+  flush();
+  if (outcome_.failed_expectations > 0)
+    out_ << outcome_.failed_expectations << " expectation"
+         << (outcome_.failed_expectations == 1 ? "" : "s") << " failed\n";
+  return outcome_;
+}
+
+void Runner::run_set(const ScenarioCommand& cmd) {
+  const AircraftVariable& var = *arg(cmd, 0).variable;
+  action([&] {
+    if (!host_.aircraft().set(var.token, arg(cmd, 1).number))
+      out_ << "  " << var.name << " cannot hold " << arg(cmd, 1).word << "\n";
+  });
+}
+
+void Runner::run_frames(const ScenarioCommand& cmd) {
+  action([&] { frames(arg(cmd, 0).whole); });
+}
+
+void Runner::run_seconds(const ScenarioCommand& cmd) {
+  action([&] { frames(std::llround(arg(cmd, 0).number * kFramesPerSecond)); });
+}
+
+// click GAUGE X Y [button], hold GAUGE X Y SECONDS [button],
+// drag GAUGE X0 Y0 X1 Y1 [STEPS]
+void Runner::press(const ScenarioCommand& cmd, char how) {
+  GaugeInstance* g = gauge(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  const int32_t x = int32_t(arg(cmd, 1).whole), y = int32_t(arg(cmd, 2).whole);
+  const uint32_t button = how == 'd'   ? kMouseLeftSingle
+                          : how == 'h' ? button_of(arg(cmd, 4))
+                                       : button_of(arg(cmd, 3));
+  action([&] {
+    const MouseRect* area = host_.press(*g, x, y, button);
+    if (area == nullptr) {
+      out_ << "  nothing answers\n";
+      return;
+    }
+    flush();
+    if (how == 'h') {
+      const int64_t count = std::llround(arg(cmd, 3).number * kFramesPerSecond);
+      for (int64_t f = 1; f <= count; ++f) {
+        frames(1);
+        if ((area->mouse_flags & kMouseRepeat) && f % kRepeatFrames == 0)
+          host_.repeat(*g, area, x, y, button);
+        flush();
+      }
+    } else if (how == 'd') {
+      const int64_t steps =
+          arg(cmd, 5).given ? arg(cmd, 5).whole : kDefaultDragSteps;
+      const int64_t x1 = arg(cmd, 3).whole, y1 = arg(cmd, 4).whole;
+      for (int64_t s = 1; s <= steps; ++s) {
+        frames(1);
+        host_.drag(*g, area, int32_t(x + (x1 - x) * s / steps),
+                   int32_t(y + (y1 - y) * s / steps));
+        flush();
+      }
+    }
+  });
+}
+
+void Runner::run_hover(const ScenarioCommand& cmd) {
+  GaugeInstance* g = gauge(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  action([&] {
+    const std::string text = host_.tooltip(*g, int32_t(arg(cmd, 1).whole),
+                                           int32_t(arg(cmd, 2).whole));
+    out_ << "  " << (text.empty() ? "no tooltip" : "tooltip \"" + text + "\"")
+         << "\n";
+  });
+}
+
+void Runner::run_open(const ScenarioCommand& cmd) {
+  action([&] { host_.open_window(arg(cmd, 0).window); });
+}
+
+void Runner::run_close(const ScenarioCommand& cmd) {
+  action([&] { host_.close_window(arg(cmd, 0).window); });
+}
+
+void Runner::run_toggle(const ScenarioCommand& cmd) {
+  action([&] { host_.toggle_window(arg(cmd, 0).window); });
+}
+
+void Runner::run_fail(const ScenarioCommand& cmd) {
+  action([&] {
+    host_.set_failure(int32_t(arg(cmd, 0).whole), arg(cmd, 1).word == "on");
+  });
+}
+
+void Runner::run_model(const ScenarioCommand& cmd) {
+  host_.aircraft().set_model_enabled(arg(cmd, 0).word == "on");
+}
+
+void Runner::run_light(const ScenarioCommand& cmd) {
+  night_ = arg(cmd, 0).word == "night";
+}
+
+void Runner::picture(size_t window, const std::string& path,
+                     const std::string& shown, const ScenarioCommand* cmd) {
+  std::string error;
+  if (options_.renderer == nullptr) {
+    error = "this run draws no pictures";
+  } else {
+    const WindowPicture drawn =
+        options_.renderer->render(host_, window, night_);
+    for (const std::string& note : drawn.notes)
+      out_ << "  note: " << note << "\n";
+    if (write_png(drawn.image, path, error)) {
+      out_ << "  " << shown << ": " << drawn.image.width << " x "
+           << drawn.image.height << "\n";
+      return;
+    }
+  }
+  ++outcome_.failed_pictures;
+  out_ << "  picture not written: " << error << "\n";
+  if (cmd != nullptr)
+    errors_ << script_.file << ":" << cmd->line << ": " << error << "\n";
+  else
+    errors_ << "corvelain_host: " << error << "\n";
+}
+
+void Runner::run_picture(const ScenarioCommand& cmd) {
+  const uint32_t ident = arg(cmd, 0).window;
+  if (!host_.window_open(ident)) {
+    out_ << "  window " << arg(cmd, 0).word << " is not open\n";
+    return;
+  }
+  const auto& windows = host_.panel().windows;
+  for (size_t w = 0; w < windows.size(); ++w)
+    if (windows[w].ident == ident)
+      return picture(w, arg(cmd, 1).word, arg(cmd, 1).word, &cmd);
+}
+
+// Every open window, named after its section: Window00.png, Vcockpit01.png.
+void Runner::pictures_at_end() {
+  out_ << "> pictures\n";
+  std::error_code ignored;
+  std::filesystem::create_directories(options_.pictures_folder, ignored);
+  const auto& windows = host_.panel().windows;
+  for (size_t w = 0; w < windows.size(); ++w) {
+    if (!windows[w].ident || !host_.window_open(*windows[w].ident)) continue;
+    std::string name = windows[w].section_name();
+    name = name.substr(1, name.size() - 2) + ".png";
+    picture(w,
+            (std::filesystem::path(options_.pictures_folder) / name).string(),
+            name, nullptr);
+  }
+}
+
+void Runner::run_show_var(const ScenarioCommand& cmd) {
+  const AircraftVariable& var = *arg(cmd, 0).variable;
+  out_ << "  " << var.name << " = " << variable_text(host_.aircraft(), var)
+       << "\n";
+}
+
+void Runner::run_show(const ScenarioCommand& cmd) {
+  GaugeInstance* g = gauge(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  const std::string& gauge_word = arg(cmd, 0).word;
+  const std::string& element_word = arg(cmd, 1).word;
+  ElementView view;
+  if (!host_.element_view(*g, int(arg(cmd, 1).whole), view))
+    out_ << "  " << gauge_word << " has no element " << element_word << "\n";
+  else
+    out_ << "  " << gauge_word << " " << element_word << ": " << describe(view)
+         << "\n";
+}
+
+void Runner::run_expect_events(const ScenarioCommand& cmd) {
+  std::string expected, got;
+  bool same = cmd.arguments.size() == last_events_.size();
+  for (size_t i = 0; i < cmd.arguments.size(); ++i) {
+    const ScenarioArgument& a = cmd.arguments[i];
+    expected += (expected.empty() ? "" : " ") + a.word;
+    if (!same) continue;
+    const SentEvent& sent = last_events_[i];
+    same = sent.event == a.whole && (!a.has_value || sent.value == a.number);
+  }
+  for (const SentEvent& e : last_events_)
+    got += (got.empty() ? "" : " ") + std::to_string(e.event) + "=" +
+           std::to_string(e.value);
+  if (!same) fail(cmd, "events [" + expected + "]", "[" + got + "]");
+}
+
+double tolerance(const ScenarioArgument& arg) {
+  return arg.given ? arg.number : kDefaultTolerance;
+}
+
+bool near(double got, double want, double tol) {
+  return std::fabs(got - want) <= tol;
+}
+
+void Runner::run_expect_var(const ScenarioCommand& cmd) {
+  const AircraftVariable& var = *arg(cmd, 0).variable;
+  const double got = var.bcd ? host_.aircraft().integer(var.token)
+                             : host_.aircraft().number(var.token);
+  if (!near(got, arg(cmd, 1).number, tolerance(arg(cmd, 2))))
+    fail(cmd, std::string(var.name) + " = " + arg(cmd, 1).word,
+         variable_text(host_.aircraft(), var));
+}
+
+void Runner::run_expect_window(const ScenarioCommand& cmd) {
+  const bool open = host_.window_open(arg(cmd, 0).window);
+  const std::string& want = arg(cmd, 1).word;
+  if (open != (want == "open"))
+    fail(cmd, "window " + arg(cmd, 0).word + " " + want,
+         open ? "open" : "closed");
+}
+
+void Runner::run_expect_tooltip(const ScenarioCommand& cmd) {
+  GaugeInstance* g = gauge(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  const std::string got =
+      host_.tooltip(*g, int32_t(arg(cmd, 1).whole), int32_t(arg(cmd, 2).whole));
+  const std::string& want = arg(cmd, 3).word;
+  if (got != want) fail(cmd, "tooltip \"" + want + "\"", "\"" + got + "\"");
+}
+
+void Runner::run_expect_element(const ScenarioCommand& cmd) {
+  GaugeInstance* g = gauge(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  ElementView view;
+  if (!host_.element_view(*g, int(arg(cmd, 1).whole), view)) {
+    fail(cmd, "element " + arg(cmd, 1).word + " of " + arg(cmd, 0).word,
+         "no such element");
+    return;
+  }
+  const std::string& field = arg(cmd, 2).word;
+  const ScenarioArgument& want = arg(cmd, 3);
+  if (field == "text") {
+    if (view.text != want.word)
+      fail(cmd, "text \"" + want.word + "\"", "\"" + view.text + "\"");
+    return;
+  }
+  if (field == "drawn") {
+    const bool drawn =
+        want.word == "yes" || want.word == "true" || want.word == "1";
+    if (view.drawn != drawn)
+      fail(cmd, "drawn " + want.word, view.drawn ? "drawn" : "not drawn");
+    return;
+  }
+  double got = view.values[0];
+  if (field == "y") got = view.values[1];
+  if (field == "rotation") got = view.values[2];
+  if (field == "angle") got = view.angle;
+  if (field == "index") got = view.icon_index;
+  const double tol = tolerance(arg(cmd, 4));
+  bool ok = near(got, want.number, tol);
+  if (field == "angle" && !ok) {
+    // Angles compare around the dial.
+    const double diff = std::fmod(std::fabs(got - want.number), 360.0);
+    ok = std::min(diff, 360.0 - diff) <= tol;
+  }
+  if (!ok) fail(cmd, field + " " + want.word, fixed_text(got));
+}
 
 }  // namespace
 
@@ -572,7 +882,22 @@ bool parse_scenario(std::string_view text, std::string file, const Host& host,
   return true;
 }
 
+void print_scenario_commands(std::ostream& out) {
+  // Inside a table cell a bar would end the cell.
+  auto cell = [](std::string text) {
+    for (size_t at = text.find('|'); at != text.npos;
+         at = text.find('|', at + 2))
+      text.replace(at, 1, "\\|");
+    return text;
+  };
+  out << "| Command | Does |\n|---|---|\n";
+  for (const CommandRow& row : kCommands)
+    out << "| `" << cell(usage(row)) << "` | " << cell(std::string(row.help))
+        << " |\n";
+}
+
 ScenarioOutcome run_scenario(const ScenarioScript& script, Host& host,
-                             std::ostream& transcript, std::ostream& errors) {
-  return Runner(script, host, transcript, errors).run();
+                             std::ostream& transcript, std::ostream& errors,
+                             const ScenarioOptions& options) {
+  return Runner(script, host, transcript, errors, options).run();
 }

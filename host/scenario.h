@@ -3,17 +3,33 @@
 // every build of the host.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/host.h"
+#include "host/render/render.h"
+
+// One argument of a command as the check read it, ready to use.
+struct ScenarioArgument {
+  std::string word;  // as written
+  bool given = false;
+  int64_t whole = 0;       // whole numbers, frame counts, steps, events
+  double number = 0;       // numbers, seconds, an event's value
+  bool has_value = false;  // EVENT=VALUE
+  const AircraftVariable* variable = nullptr;
+  uint32_t window = 0;  // a window's ident
+  std::string gauge;    // a gauge's name; `whole` is its placement ordinal
+};
 
 struct ScenarioCommand {
   int line = 0;
-  std::string source;              // the line as written, trimmed
-  std::vector<std::string> words;  // quotes removed
+  std::string source;                       // the line as written, trimmed
+  std::vector<std::string> words;           // quotes removed
+  size_t verb = 0;                          // row of the command table
+  std::vector<ScenarioArgument> arguments;  // by the row's parameters
 };
 
 struct ScenarioScript {
@@ -26,11 +42,25 @@ struct ScenarioScript {
 bool parse_scenario(std::string_view text, std::string file, const Host& host,
                     ScenarioScript& script, std::string& error);
 
-struct ScenarioOutcome {
-  int failed_expectations = 0;
+// The commands as the README's table lists them (Markdown).
+void print_scenario_commands(std::ostream& out);
+
+struct ScenarioOptions {
+  // Draws the `picture` commands and the pictures at the end; without one
+  // they note that nothing can be drawn.
+  WindowRenderer* renderer = nullptr;
+  // When set, every open window is written here as a PNG at the end.
+  std::string pictures_folder;
 };
 
-// Starts the host, runs the script, stops the host. Failed expectations are
-// marked in the transcript and named on `errors`.
+struct ScenarioOutcome {
+  int failed_expectations = 0;
+  int failed_pictures = 0;
+};
+
+// Starts the host, runs the script, stops the host. Failed expectations and
+// pictures that cannot be written are marked in the transcript and named on
+// `errors`.
 ScenarioOutcome run_scenario(const ScenarioScript& script, Host& host,
-                             std::ostream& transcript, std::ostream& errors);
+                             std::ostream& transcript, std::ostream& errors,
+                             const ScenarioOptions& options = {});
