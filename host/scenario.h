@@ -50,7 +50,7 @@ struct ScenarioOptions {
   // they note that nothing can be drawn.
   WindowRenderer* renderer = nullptr;
   // When set, every open window is written here as a PNG at the end.
-  std::string pictures_folder;
+  std::string pictures_folder = {};
 };
 
 struct ScenarioOutcome {
