@@ -77,6 +77,8 @@ struct LayoutCase {
   DibSpec spec;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.name; }
+
 // Bottom-up rows unless the height is negative; each row padded to 4 bytes.
 const LayoutCase kLayouts[] = {
     {"rgb24_bottom_up",
@@ -159,6 +161,8 @@ struct DamageCase {
   DibSpec spec;
   const char* reason;
 };
+
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 const DamageCase kDamage[] = {
     {"unknown_header", {.header = 20}, "header size"},

@@ -180,6 +180,8 @@ struct MovingCase {
   Rgb shown;
 };
 
+void PrintTo(const MovingCase& c, std::ostream* out) { *out << c.name; }
+
 // A 4 x 12 picture in three bands (red, green, blue) behind a 4 x 4 window.
 const MovingCase kMoving[] = {
     {"at_minimum", 0, 0, 10, kRed},
@@ -378,6 +380,8 @@ struct LightingCase {
   Rgb seen;  // a white element
 };
 
+void PrintTo(const LightingCase& c, std::ostream* out) { *out << c.name; }
+
 constexpr Rgb kDayTint{250, 250, 240};
 constexpr Rgb kNightTint{60, 60, 90};
 constexpr Rgb kLuminousTint{255, 200, 120};
@@ -485,6 +489,8 @@ struct FrameCase {
   std::optional<int32_t> width, height;
   double scale_x, scale_y;
 };
+
+void PrintTo(const FrameCase& c, std::ostream* out) { *out << c.name; }
 
 // A 200 x 100 background whose gauge is 50 wide by default.
 const FrameCase kFrames[] = {

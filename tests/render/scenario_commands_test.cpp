@@ -66,6 +66,8 @@ struct LineCase {
   const char* problem;  // empty: accepted
 };
 
+void PrintTo(const LineCase& c, std::ostream* out) { *out << c.line; }
+
 const LineCase kLines[] = {
     {"say hello world", ""},
     {"say", ""},
