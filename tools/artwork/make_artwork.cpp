@@ -2,15 +2,18 @@
 // with the resource-script lines that store them in the module.
 //
 //   make_artwork OUTPUT_DIR [--png PNG_DIR]
+//   make_artwork --panel-background FILE WIDTH HEIGHT
 #include <cairo.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "tools/artwork/drawings.h"
+#include "tools/artwork/panel_background.h"
 
 namespace {
 
@@ -49,6 +52,21 @@ bool write_png(const std::filesystem::path& path, const Picture& picture) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "--panel-background") == 0) {
+    const int width = std::atoi(argv[3]);
+    const int height = std::atoi(argv[4]);
+    if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
+      std::fprintf(stderr, "make_artwork: bad panel size %s x %s\n", argv[3],
+                   argv[4]);
+      return 2;
+    }
+    if (!write_file(argv[2],
+                    encode_bmp(draw_panel_background(width, height)))) {
+      std::fprintf(stderr, "make_artwork: cannot write %s\n", argv[2]);
+      return 1;
+    }
+    return 0;
+  }
   std::filesystem::path out_dir;
   std::filesystem::path png_dir;
   for (int i = 1; i < argc; ++i) {
