@@ -98,6 +98,11 @@ class Host {
   // The first window of the panel with this ident answers for it.
   bool has_window(uint32_t ident) const;
   bool window_open(uint32_t ident) const;
+  // By the window's place in the panel; windows without an ident (virtual
+  // cockpits) too.
+  bool window_open_at(size_t window) const {
+    return window < window_open_.size() && window_open_[window];
+  }
   void open_window(uint32_t ident);
   void close_window(uint32_t ident);
   void toggle_window(uint32_t ident);

@@ -1,6 +1,8 @@
 #include "host/scenario.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -137,7 +139,9 @@ enum class Kind : uint8_t {
   kGauge,
   kVariable,
   kWindow,
-  kChoice,  // one of the words of its name, "left|right"
+  kDrawable,  // a window by ident or by section ("Vcockpit01"); `whole` is
+              // its place in the panel
+  kChoice,    // one of the words of its name, "left|right"
   kFrames,
   kSeconds,
   kSteps,
@@ -167,6 +171,14 @@ struct CommandRow {
   std::string (*check)(ScenarioCommand& cmd) = nullptr;
   void (Runner::*run)(const ScenarioCommand& cmd) = nullptr;
 };
+
+bool same_text_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
 
 bool is_list(Kind kind) {
   return kind == Kind::kTexts || kind == Kind::kEvents;
@@ -244,6 +256,22 @@ std::string read_argument(const CommandRow& row, const Param& param,
         return "no section of the panel holds window " + w;
       arg.window = *ident;
       return "";
+    }
+    case Kind::kDrawable: {
+      const auto& windows = host.panel().windows;
+      for (size_t i = 0; i < windows.size(); ++i) {
+        const std::string section = windows[i].section_name();
+        if (same_text_ignoring_case(w, section) ||
+            same_text_ignoring_case(w, section.substr(1, section.size() - 2)) ||
+            (windows[i].ident && windows[i].ident == parse_window_ident(w))) {
+          arg.whole = int64_t(i);
+          if (windows[i].ident) arg.window = *windows[i].ident;
+          return "";
+        }
+      }
+      if (!parse_window_ident(w))
+        return "'" + w + "' is neither a window identifier nor a section";
+      return "no section of the panel holds window " + w;
     }
     case Kind::kChoice:
       return is_choice(param.name, w)
@@ -463,8 +491,9 @@ constexpr CommandRow kCommands[] = {
      .help = "daylight or night for the pictures (day at the start)",
      .run = &Runner::run_light},
     {.verb = "picture",
-     .params = {{window_param, {Kind::kFile, "FILE"}}},
-     .help = "writes a PNG of an open window as it looks now",
+     .params = {{{Kind::kDrawable, "WINDOW"}, {Kind::kFile, "FILE"}}},
+     .help = "writes a PNG of an open window as it looks now (WINDOW may "
+             "also name a section: `Vcockpit01`)",
      .run = &Runner::run_picture},
     {.verb = "show var",
      .params = {{{Kind::kVariable, "VARIABLE"}}},
@@ -712,15 +741,12 @@ void Runner::picture(size_t window, const std::string& path,
 }
 
 void Runner::run_picture(const ScenarioCommand& cmd) {
-  const uint32_t ident = arg(cmd, 0).window;
-  if (!host_.window_open(ident)) {
+  const size_t window = size_t(arg(cmd, 0).whole);
+  if (!host_.window_open_at(window)) {
     out_ << "  window " << arg(cmd, 0).word << " is not open\n";
     return;
   }
-  const auto& windows = host_.panel().windows;
-  for (size_t w = 0; w < windows.size(); ++w)
-    if (windows[w].ident == ident)
-      return picture(w, arg(cmd, 1).word, arg(cmd, 1).word, &cmd);
+  picture(window, arg(cmd, 1).word, arg(cmd, 1).word, &cmd);
 }
 
 // Every open window, named after its section: Window00.png, Vcockpit01.png.
@@ -730,7 +756,7 @@ void Runner::pictures_at_end() {
   std::filesystem::create_directories(options_.pictures_folder, ignored);
   const auto& windows = host_.panel().windows;
   for (size_t w = 0; w < windows.size(); ++w) {
-    if (!windows[w].ident || !host_.window_open(*windows[w].ident)) continue;
+    if (!host_.window_open_at(w)) continue;
     std::string name = windows[w].section_name();
     name = name.substr(1, name.size() - 2) + ".png";
     picture(w,
