@@ -86,17 +86,6 @@ bool same_name_ignoring_case(std::string_view a, std::string_view b) {
          });
 }
 
-// A panel file names a module by its file, perhaps in a folder and with or
-// without its .gau ending: "Corvelain_Instr", "Folder\\corvelain_instr.GAU".
-bool names_module(std::string_view written, std::string_view module) {
-  const size_t slash = written.find_last_of("\\/");
-  if (slash != std::string_view::npos) written.remove_prefix(slash + 1);
-  if (written.size() > 4 &&
-      same_name_ignoring_case(written.substr(written.size() - 4), ".gau"))
-    written.remove_suffix(4);
-  return same_name_ignoring_case(written, module);
-}
-
 // Edit distance between two names, ignoring case.
 size_t name_distance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
@@ -224,6 +213,17 @@ const char* kind_name(uint32_t kind) {
 }
 
 }  // namespace
+
+// A panel file names a module by its file, perhaps in a folder and with or
+// without its .gau ending: "Corvelain_Instr", "Folder\\corvelain_instr.GAU".
+bool names_module(std::string_view written, std::string_view module) {
+  const size_t slash = written.find_last_of("\\/");
+  if (slash != std::string_view::npos) written.remove_prefix(slash + 1);
+  if (written.size() > 4 &&
+      same_name_ignoring_case(written.substr(written.size() - 4), ".gau"))
+    written.remove_suffix(4);
+  return same_name_ignoring_case(written, module);
+}
 
 std::string describe(const ElementView& view) {
   std::string text = kind_name(view.kind);

@@ -53,6 +53,10 @@ struct ElementView {
 };
 std::string describe(const ElementView& view);
 
+// Whether a panel file's module name ("Folder\\corvelain_instr.GAU") names
+// the loaded module ("Corvelain_Instr").
+bool names_module(std::string_view written, std::string_view module);
+
 struct ElementState {
   double values[3] = {0, 0, 0};
   double angle = 0;

@@ -1,18 +1,20 @@
 // corvelain_host: loads the instrument module, builds the panel of a panel
 // configuration file and runs a scenario script against it, printing what
 // it observes.
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "host/host.h"
-#include "host/image_file.h"
 #include "host/loader.h"
 #include "host/panel_config.h"
 #include "host/platform.h"
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"
+#include "host/render/stb_files.h"
 #include "host/scenario.h"
 
 namespace {
@@ -74,6 +76,35 @@ int input_error(const std::string& message) {
   return kExitUsage;
 }
 
+// A placed gauge's box on its window: one of this module's follows its
+// background's proportions; another module's, unknown here, its own numbers
+// (a missing height taken as the width).
+std::pair<int32_t, int32_t> placed_box(const GaugePlacement& placement,
+                                       const LoadedModule& module,
+                                       BitmapSource& bitmaps) {
+  const int32_t width = placement.width.value_or(0);
+  const std::pair fallback{width, placement.height.value_or(width)};
+  if (!names_module(placement.module, module.name)) return fallback;
+  for (GaugeHeader* const* g = module.linkage->gauges;
+       g < std::end(module.linkage->gauges) && *g != nullptr; ++g) {
+    if ((*g)->name == nullptr || placement.gauge != (*g)->name) continue;
+    if ((*g)->elements == nullptr || (*g)->elements[0] == nullptr)
+      return fallback;
+    std::string why;
+    const Image* background = bitmaps.find((*g)->elements[0]->bitmap, why);
+    if (background == nullptr) return fallback;
+    const auto frame = gauge_frame(placement, background->width,
+                                   background->height, (*g)->default_width_mm);
+    if (!frame) return fallback;
+    const auto side = [](double length) {
+      return static_cast<int32_t>(std::clamp(std::ceil(length), 0.0, 1e9));
+    };
+    return std::pair{side(frame->background_width * frame->scale_x),
+                     side(frame->background_height * frame->scale_y)};
+  }
+  return fallback;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,12 +142,6 @@ int main(int argc, char** argv) {
   if (auto* error = std::get_if<PanelConfigError>(&parsed))
     return input_error(error->message());
   PanelConfig& panel = std::get<PanelConfig>(parsed);
-  // Until a gauge's background is known, a placement without a height is
-  // taken as square when a window's size follows its gauges.
-  resolve_window_sizes(panel, image_file_size, [](const GaugePlacement& g) {
-    const int32_t width = g.width.value_or(0);
-    return std::pair{width, g.height.value_or(width)};
-  });
 
   create_simulator_window();
   LoadedModule module;
@@ -125,6 +150,11 @@ int main(int argc, char** argv) {
     destroy_simulator_window();
     return input_error(error);
   }
+  std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
+  resolve_window_sizes(panel, image_file_size,
+                       [&](const GaugePlacement& placement) {
+                         return placed_box(placement, module, *bitmaps);
+                       });
   int status = kExitOk;
   {
     auto created = Host::create(module, std::move(panel));
@@ -137,7 +167,7 @@ int main(int argc, char** argv) {
                           host, script, error)) {
         status = input_error(error);
       } else {
-        WindowRenderer renderer(module_bitmaps(module));
+        WindowRenderer renderer(std::move(bitmaps));
         const ScenarioOutcome outcome = run_scenario(
             script, host, std::cout, std::cerr,
             {.renderer = &renderer, .pictures_folder = pictures_path});

@@ -40,3 +40,12 @@ bool write_png_file(const std::string& path, const Image& image) {
   return stbi_write_png(path.c_str(), image.width, image.height, 3,
                         image.rgb.data(), image.width * 3) != 0;
 }
+
+std::optional<std::pair<int32_t, int32_t>> image_file_size(
+    const std::string& path) {
+  int width = 0, height = 0, channels = 0;
+  if (stbi_info(path.c_str(), &width, &height, &channels) == 0 || width <= 0 ||
+      height <= 0)
+    return std::nullopt;
+  return std::pair{int32_t(width), int32_t(height)};
+}

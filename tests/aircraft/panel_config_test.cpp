@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image_file.h"
+#include "host/render/stb_files.h"
 
 namespace {
 
