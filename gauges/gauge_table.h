@@ -3,6 +3,18 @@
 
 #include "elements/records.h"
 
+extern GaugeHeader kneeboard_toggle_gauge;
+extern GaugeHeader atc_toggle_gauge;
+extern GaugeHeader map_toggle_gauge;
+extern GaugeHeader invisible_toggle_gauge;
+extern GaugeHeader close_subpanel_gauge;
+extern GaugeHeader radios_toggle_gauge;
+extern GaugeHeader landing_view_toggle_gauge;
+extern GaugeHeader gps_toggle_gauge;
+extern GaugeHeader throttle_toggle_gauge;
+extern GaugeHeader compass_toggle_gauge;
+extern GaugeHeader fuel_toggle_gauge;
+extern GaugeHeader electricity_toggle_gauge;
 extern GaugeHeader vertical_speed_gauge;
 extern GaugeHeader attitude_gauge;
 extern GaugeHeader airspeed_gauge;

@@ -27,6 +27,18 @@ constinit LinkageRecord Linkage = {
     .version = kModuleVersion,
     .gauges =
         {
+            &kneeboard_toggle_gauge,
+            &atc_toggle_gauge,
+            &map_toggle_gauge,
+            &invisible_toggle_gauge,
+            &close_subpanel_gauge,
+            &radios_toggle_gauge,
+            &landing_view_toggle_gauge,
+            &gps_toggle_gauge,
+            &throttle_toggle_gauge,
+            &compass_toggle_gauge,
+            &fuel_toggle_gauge,
+            &electricity_toggle_gauge,
             &vertical_speed_gauge,
             &attitude_gauge,
             &airspeed_gauge,

@@ -449,6 +449,253 @@ constexpr auto panel_switch_mouse = help_switch_mouse(43840, {0, 0, 66, 66});
 constexpr auto pitot_switch_mouse = help_switch_mouse(43863, kLeverBox);
 constexpr auto fuel_pump_switch_mouse = help_switch_mouse(43879, kLeverBox);
 
+// --- The twelve panel toggle buttons: one static face, one 13 x 13 hand
+// area in the middle; the nine programmable ones call the family's handler,
+// the other three send their host window's event.
+constexpr ElementRow toggle_face(int32_t bitmap) {
+  return {.kind = kStatic, .bitmap = bitmap, .at = {0, 0}, .flags = 0x3};
+}
+constexpr ElementRow invisible_toggle_elements[] = {toggle_face(100)};
+constexpr ElementRow close_subpanel_elements[] = {toggle_face(110)};
+constexpr ElementRow radios_toggle_elements[] = {toggle_face(120)};
+constexpr ElementRow landing_view_toggle_elements[] = {toggle_face(130)};
+constexpr ElementRow gps_toggle_elements[] = {toggle_face(140)};
+constexpr ElementRow throttle_toggle_elements[] = {toggle_face(150)};
+constexpr ElementRow compass_toggle_elements[] = {toggle_face(160)};
+constexpr ElementRow fuel_toggle_elements[] = {toggle_face(170)};
+constexpr ElementRow electricity_toggle_elements[] = {toggle_face(180)};
+constexpr ElementRow atc_toggle_elements[] = {toggle_face(80)};
+constexpr ElementRow kneeboard_toggle_elements[] = {toggle_face(60)};
+constexpr ElementRow map_toggle_elements[] = {toggle_face(70)};
+
+constexpr Box kButtonBox = {3, 3, 13, 13};
+constexpr std::array<MouseRow, 4> toggle_mouse(uint32_t help) {
+  return {parent({}, help), callback_child(kButtonBox, 5, kLeft), parent_end(),
+          list_end()};
+}
+constexpr std::array<MouseRow, 5> toggle_text_mouse(const char* text,
+                                                    uint32_t help = 0) {
+  return {parent({}, help), text_tooltip(text),
+          callback_child(kButtonBox, 5, kLeft), parent_end(), list_end()};
+}
+constexpr std::array<MouseRow, 4> fixed_toggle_mouse(uint32_t help,
+                                                     uint32_t event) {
+  return {parent({}, help), event_child(kButtonBox, 5, kLeft, event),
+          parent_end(), list_end()};
+}
+constexpr auto invisible_toggle_mouse = toggle_mouse(0);
+constexpr auto close_subpanel_mouse = toggle_text_mouse("Close the subpanel");
+constexpr auto radios_toggle_mouse = toggle_mouse(0xAB86);
+constexpr auto landing_view_toggle_mouse =
+    toggle_text_mouse("Switch between Normal and Landing view");
+constexpr auto gps_toggle_mouse = toggle_mouse(0xAB87);
+constexpr auto throttle_toggle_mouse = toggle_mouse(0xAB88);
+constexpr auto compass_toggle_mouse = toggle_mouse(0xAB89);
+constexpr auto fuel_toggle_mouse =
+    toggle_text_mouse("Display/Hide the fuel subpanel", 0xAB8A);
+constexpr auto electricity_toggle_mouse =
+    toggle_text_mouse("Display/Hide the electricity switches");
+constexpr auto atc_toggle_mouse = fixed_toggle_mouse(0xAB94, 65564);
+constexpr auto kneeboard_toggle_mouse = fixed_toggle_mouse(0xAB93, 65876);
+constexpr auto map_toggle_mouse = fixed_toggle_mouse(0xAB8F, 66432);
+
+// --- Guarded switches: bezel, two-image lever bound to the switch with its
+// image callback, the one-image cover shown while closed; one area for the
+// left and right clicks (and repeat on the starter).
+struct GuardedElements {
+  ElementRow rows[3];
+};
+constexpr GuardedElements guarded_chain(int32_t bezel, int32_t lever,
+                                        int32_t cover, int32_t token) {
+  return {{{.kind = kStatic, .bitmap = bezel, .at = {0, 0}, .flags = 0x3},
+           {.kind = kIcon,
+            .bitmap = lever,
+            .at = {0, 0},
+            .flags = 0x3,
+            .tokens = {token},
+            .numbers = {1.0, 0, 2},
+            .callbacks = "value"},
+           {.kind = kIcon,
+            .bitmap = cover,
+            .at = {0, 0},
+            .flags = 0x3,
+            .numbers = {1.0, 0, 1},
+            .callbacks = "value"}}};
+}
+constexpr GuardedElements generator_switch_elements =
+    guarded_chain(2270, 2290, 2280, 565);
+constexpr GuardedElements starter_switch_elements =
+    guarded_chain(2230, 2250, 2240, 401);
+constexpr MouseRow generator_switch_mouse[] = {
+    parent(), text_tooltip("Generator switch (%1!s!)", 1),
+    callback_child({0, 5, 54, 110}, 5, kLeft | kRight), parent_end(),
+    list_end()};
+constexpr MouseRow starter_switch_mouse[] = {
+    parent(), text_tooltip("Starter switch (%1!s!)", 1),
+    callback_child({5, 2, 110, 50}, 5, kLeft | kRight | kRepeat), parent_end(),
+    list_end()};
+
+// --- Warning lights: a face and a bright lamp that the electrical failure
+// puts out.
+constexpr ElementRow generator_light_elements[] = {
+    {.kind = kStatic, .bitmap = 2300, .at = {0, 0}, .flags = 0x3},
+    {.kind = kIcon,
+     .bitmap = 2310,
+     .at = {0, 0},
+     .flags = 0x7,
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value",
+     .failures = {{{20, 3}}}},
+};
+constexpr MouseRow generator_light_mouse[] = {
+    parent(), text_tooltip("Generator off light"), parent_end(), list_end()};
+constexpr ElementRow pitot_light_elements[] = {
+    {.kind = kStatic, .bitmap = 3090, .at = {0, 0}, .flags = 0x3},
+    {.kind = kIcon,
+     .bitmap = 3100,
+     .at = {0, 0},
+     .flags = 0x7,
+     .tokens = {13},
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value",
+     .failures = {{{20, 3}}}},
+};
+constexpr MouseRow pitot_light_mouse[] = {
+    parent(), text_tooltip("Pitot heat active light"), parent_end(),
+    list_end()};
+
+// --- Magnetos: the four-position key; the up arrow's handler, the down
+// arrow's own event.
+constexpr ElementRow magnetos_elements[] = {
+    {.kind = kStatic, .bitmap = 3050, .at = {0, 0}, .flags = 0x3},
+    {.kind = kIcon,
+     .bitmap = 3060,
+     .at = {26, 0},
+     .flags = 0x3,
+     .tokens = {400},
+     .numbers = {1.0, 0, 4},
+     .callbacks = "value"},
+};
+constexpr MouseRow magnetos_mouse[] = {
+    parent(),
+    help_tooltip(12928),
+    callback_child({20, 0, 20, 47}, 1, kLeft | kRepeat),
+    event_child({20, 47, 20, 47}, 2, kLeft | kRepeat, 65634),
+    parent_end(),
+    list_end(),
+};
+
+// --- Throttle quadrant: right, middle, left lever, each rising with its
+// lever's value; one tooltip group and one click-and-drag area per lever.
+constexpr ElementRow throttle_elements[] = {
+    {.kind = kStatic, .bitmap = 3160, .at = {0, 0}, .flags = 0x3},
+    {.kind = kSlider,
+     .bitmap = 3190,
+     .at = {68, 143},
+     .flags = 0x3,
+     .tokens = {0, 130},
+     .numbers = {1.0, -0.0086669921875},
+     .callbacks = "y"},
+    {.kind = kSlider,
+     .bitmap = 3180,
+     .at = {45, 150},
+     .flags = 0x3,
+     .tokens = {0, 129},
+     .numbers = {1.0, -0.00823974609375},
+     .callbacks = "y"},
+    {.kind = kSlider,
+     .bitmap = 3170,
+     .at = {1, 140},
+     .flags = 0x3,
+     .tokens = {0, 128},
+     .numbers = {1.0, -0.00848388671875},
+     .callbacks = "y"},
+};
+constexpr Box kThrottleBox = {5, 1, 45, 201};
+constexpr Box kPropellerBox = {50, 15, 45, 187};
+constexpr Box kMixtureBox = {95, 1, 45, 201};
+constexpr MouseRow throttle_mouse[] = {
+    parent(),
+    parent(kThrottleBox),
+    help_tooltip(12705),
+    parent_end(),
+    parent(kPropellerBox),
+    help_tooltip(12697),
+    parent_end(),
+    parent(kMixtureBox),
+    help_tooltip(12689),
+    parent_end(),
+    callback_child(kThrottleBox, 5, kLeft | kDrag),
+    callback_child(kPropellerBox, 5, kLeft | kDrag),
+    callback_child(kMixtureBox, 5, kLeft | kDrag),
+    parent_end(),
+    list_end(),
+};
+
+// --- Fuel/oil valve: the oil handle from the module's own valve, the fuel
+// handle bound to the simulator's; a handler for each.
+constexpr ElementRow valve_elements[] = {
+    {.kind = kStatic, .bitmap = 3000, .at = {0, 0}, .flags = 0x3},
+    {.kind = kIcon,
+     .bitmap = 3020,
+     .at = {85, 0},
+     .flags = 0x3,
+     .numbers = {1.0, 0, 2},
+     .callbacks = "value"},
+    {.kind = kIcon,
+     .bitmap = 3010,
+     .at = {0, 0},
+     .flags = 0x3,
+     .tokens = {895},
+     .numbers = {1.0, 0, 2}},
+};
+constexpr MouseRow valve_mouse[] = {
+    parent(),
+    text_tooltip("Fuel valve (%1!s!)", 1),
+    callback_child({11, 0, 48, 231}, 5, kLeft),
+    callback_child({85, 0, 48, 231}, 5, kLeft),
+    parent_end(),
+    list_end(),
+};
+
+// --- Spring switches: the neutral picture under a three-image icon bound
+// to the surface; two arrow areas that send their own step events.
+struct SpringElements {
+  ElementRow rows[2];
+};
+constexpr SpringElements spring_chain(int32_t bitmap, int32_t token) {
+  return {{{.kind = kStatic, .bitmap = bitmap, .at = {0, 0}, .flags = 0x3},
+           {.kind = kIcon,
+            .bitmap = bitmap,
+            .at = {0, 0},
+            .flags = 0x3,
+            .tokens = {token},
+            .numbers = {1.0, 0, 3},
+            .callbacks = "value"}}};
+}
+constexpr SpringElements cowl_flaps_elements = spring_chain(2260, 362);
+constexpr SpringElements flaps_elements = spring_chain(2490, 328);
+constexpr MouseRow cowl_flaps_mouse[] = {
+    parent({}, 43799),
+    event_child({0, 0, 30, 29}, 1, kLeft | kRepeat, 66243),
+    event_child({0, 29, 30, 29}, 2, kLeft | kRepeat, 66244),
+    parent_end(),
+    list_end(),
+};
+constexpr MouseRow flaps_mouse[] = {
+    parent({}, 43901),
+    event_child({0, 0, 42, 48}, 2, kLeft | kRepeat, 65759),
+    event_child({0, 48, 42, 48}, 1, kLeft | kRepeat, 65758),
+    parent_end(),
+    list_end(),
+};
+
+// --- Shut_Down: an invisible picture and an empty area list.
+constexpr ElementRow shut_down_elements[] = {
+    {.kind = kStatic, .bitmap = 40, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow shut_down_mouse[] = {parent(), parent_end(), list_end()};
+
 // The gauges checked element by element and area by area.
 struct GaugeDetail {
   const char* name;
@@ -457,6 +704,20 @@ struct GaugeDetail {
 };
 
 constexpr GaugeDetail kDetails[] = {
+    {"Kneeboard_Toggle", kneeboard_toggle_elements, kneeboard_toggle_mouse},
+    {"ATC_Toggle", atc_toggle_elements, atc_toggle_mouse},
+    {"Map_Toggle", map_toggle_elements, map_toggle_mouse},
+    {"Invisible_Toggle", invisible_toggle_elements, invisible_toggle_mouse},
+    {"Close_Subpanel", close_subpanel_elements, close_subpanel_mouse},
+    {"Radios_Toggle", radios_toggle_elements, radios_toggle_mouse},
+    {"Landing_View_Toggle", landing_view_toggle_elements,
+     landing_view_toggle_mouse},
+    {"GPS_Toggle", gps_toggle_elements, gps_toggle_mouse},
+    {"Throttle_Toggle", throttle_toggle_elements, throttle_toggle_mouse},
+    {"Compass_Toggle", compass_toggle_elements, compass_toggle_mouse},
+    {"Fuel_Toggle", fuel_toggle_elements, fuel_toggle_mouse},
+    {"Electricity_Toggle", electricity_toggle_elements,
+     electricity_toggle_mouse},
     {"Airspeed", airspeed_elements, airspeed_mouse},
     {"Altimeter", altimeter_elements, altimeter_mouse},
     {"Vertical_Speed", vertical_speed_elements, vertical_speed_mouse},
@@ -473,6 +734,17 @@ constexpr GaugeDetail kDetails[] = {
     {"Pitot_Heat_Switch", pitot_switch_elements.rows, pitot_switch_mouse},
     {"Fuel_Pump_Switch", fuel_pump_switch_elements.rows,
      fuel_pump_switch_mouse},
+    {"Generator_Switch", generator_switch_elements.rows,
+     generator_switch_mouse},
+    {"Starter_Switch", starter_switch_elements.rows, starter_switch_mouse},
+    {"Generator_Light", generator_light_elements, generator_light_mouse},
+    {"Pitot_Heat_Light", pitot_light_elements, pitot_light_mouse},
+    {"Magnetos_Switch", magnetos_elements, magnetos_mouse},
+    {"Throttle_Control", throttle_elements, throttle_mouse},
+    {"Fuel_Oil_Valve", valve_elements, valve_mouse},
+    {"Cowl_Flaps_Switch", cowl_flaps_elements.rows, cowl_flaps_mouse},
+    {"Flaps_Switch", flaps_elements.rows, flaps_mouse},
+    {"Shut_Down", shut_down_elements, shut_down_mouse},
 };
 
 // Element callbacks called for real, through the calling convention the
@@ -509,6 +781,12 @@ constexpr CallRow kCalls[] = {
     {"Altimeter", 3, "y", kMovingYValue, 1019.5, 15},
     {"Altimeter", 3, "y", kMovingYValue, 1099.5, 95},
     {"Altimeter", 4, "y", kMovingYValue, 1099.5, 50},
+    {"Generator_Switch", 2, "value", kSourceValue, 0, 0},
+    {"Generator_Switch", 2, "value", kSourceValue, -2, 1},
+    {"Pitot_Heat_Light", 2, "value", kSourceValue, 1, 0},
+    {"Pitot_Heat_Light", 2, "value", kSourceValue, 0, -1},
+    {"Throttle_Control", 2, "y", kSliderYValue, 1e300, 16384},
+    {"Throttle_Control", 4, "y", kSliderYValue, -3, 0},
 };
 
 // ---------------------------------------------------------------------------

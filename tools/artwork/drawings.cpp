@@ -44,8 +44,9 @@ using Family = std::span<const Drawing> (*)();
 constexpr Family kFamilies[] = {
     flight_instrument_drawings,
     switch_drawings,
+    panel_button_drawings,
 };
-static_assert(std::size(kFamilies) == 2);
+static_assert(std::size(kFamilies) == 3);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)

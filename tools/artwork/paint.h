@@ -140,3 +140,4 @@ struct Drawing {
 // The drawings of each family of gauges, one file each.
 std::span<const Drawing> flight_instrument_drawings();
 std::span<const Drawing> switch_drawings();
+std::span<const Drawing> panel_button_drawings();
