@@ -29,9 +29,12 @@ void rounded_square(cairo_t* cr, double x, double y, double size, double r,
   cairo_fill(cr);
 }
 
-// The button itself: a rim, a shadow to the lower right and a face.
+// The button itself: a rim, a shadow to the lower right and a face. The
+// small map button keeps tighter corners, so that its click square, which
+// reaches its edges, is all button.
 void button(cairo_t* cr, double size, Rgb face) {
-  rounded_square(cr, 0, 0, size, size * 0.2, kButtonRim);
+  const double corner = size < 19 ? size * 0.08 : size * 0.2;
+  rounded_square(cr, 0, 0, size, corner, kButtonRim);
   rounded_square(cr, size * 0.08, size * 0.08, size * 0.88, size * 0.16,
                  kButtonShade);
   rounded_square(cr, size * 0.08, size * 0.08, size * 0.8, size * 0.14, face);
