@@ -312,12 +312,13 @@ TEST(Transparency, OpaqueAreasHoldNoKeyBlack) {
   }
 }
 
-// Image 0 of a switch lever is off (lever down), image 1 on (lever up).
+// Image 0 of a switch lever is off (lever down), image 1 on (lever up): the
+// two-image icons of the switches (covers, keys and spring switches aside).
 TEST(SwitchLevers, PointDownWhenOffAndUpWhenOn) {
   int levers = 0;
   for (const Element& e : module_elements()) {
     if (e.head->kind != kIcon || !e.gauge.ends_with("_Switch")) continue;
-    ASSERT_EQ(element_as<IconElement>(e.head)->icons, 2) << e.gauge;
+    if (element_as<IconElement>(e.head)->icons != 2) continue;
     for (int image = 0; image < 2; ++image) {
       const Picture p = load(e.head->bitmap + image);
       double sum_y = 0;
@@ -334,7 +335,7 @@ TEST(SwitchLevers, PointDownWhenOffAndUpWhenOn) {
     }
     ++levers;
   }
-  EXPECT_EQ(levers, 8);
+  EXPECT_EQ(levers, 10);
 }
 
 }  // namespace

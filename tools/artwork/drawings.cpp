@@ -44,9 +44,11 @@ using Family = std::span<const Drawing> (*)();
 constexpr Family kFamilies[] = {
     flight_instrument_drawings,
     switch_drawings,
+    control_drawings,
+    lever_drawings,
     panel_button_drawings,
 };
-static_assert(std::size(kFamilies) == 3);
+static_assert(std::size(kFamilies) == 5);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)

@@ -140,4 +140,6 @@ struct Drawing {
 // The drawings of each family of gauges, one file each.
 std::span<const Drawing> flight_instrument_drawings();
 std::span<const Drawing> switch_drawings();
+std::span<const Drawing> control_drawings();
+std::span<const Drawing> lever_drawings();
 std::span<const Drawing> panel_button_drawings();
