@@ -70,7 +70,7 @@ void quadrant(cairo_t* cr) {
   cairo_fill(cr);
   for (const LeverArt& art : kLeverArt) {
     const double x = art.x + art.knob_x;
-    line(cr, x, 8, x, kAreaBottom - 4, 6, kHub, CAIRO_LINE_CAP_ROUND);
+    line(cr, x, 8, x, kAreaBottom - 12, 6, kHub, CAIRO_LINE_CAP_ROUND);
     text(cr, art.label, x, kQuadrantH - 5, 7, kMarking);
   }
   for (double y = 12; y < kAreaBottom - 8; y += 23.5)
@@ -80,7 +80,8 @@ void quadrant(cairo_t* cr) {
 void lever_knob(cairo_t* cr, const LeverArt& art) {
   const double x = art.knob_x;
   const double height = kAreaBottom - art.y;
-  line(cr, x, 20, x, height, 5, kChromeShade);
+  // Clear of the slot labels below at idle.
+  line(cr, x, 20, x, height - 9, 5, kChromeShade);
   cairo_new_path(cr);
   cairo_move_to(cr, x - 19, 8);
   cairo_curve_to(cr, x - 19, -1, x + 19, -1, x + 19, 8);
