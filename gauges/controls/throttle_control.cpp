@@ -71,14 +71,6 @@ int32_t GAUGE_CALL lever_moved(PointRecord* point, uint32_t) {
   return 0;
 }
 
-// The lever's travel as the knob is drawn: the simulator's value held to
-// 0..16384, a NaN at idle, so that no value moves a knob off its slot.
-double GAUGE_CALL lever_travel(ElementHeader* head) {
-  const double value = element_as<SliderElement>(head)->y_source.value.number;
-  if (!(value > 0.0)) return 0.0;
-  return value < kLeverFull ? value : kLeverFull;
-}
-
 template <int N>
 constexpr SliderElement lever_slider() {
   return slider({.bitmap = kLevers[N].bitmap,
@@ -86,7 +78,6 @@ constexpr SliderElement lever_slider() {
                  .x_scale = 1.0,
                  .y_token = kLevers[N].token,
                  .y_scale = kLevers[N].y_scale,
-                 .y_callback = lever_travel,
                  .flags = 0x3});
 }
 

@@ -333,31 +333,6 @@ TEST(LeverClick, AnAreaWithNoHeightOrNoRecordSendsNothing) {
   EXPECT_TRUE(services.calls.empty());
 }
 
-class LeverTravel : public testing::TestWithParam<ImageCase> {};
-
-// Every knob is drawn within its slot, whatever the simulator's value.
-TEST_P(LeverTravel, HeldToTheLeversTravelNaNAtIdle) {
-  GaugeHeader* gauge = find_gauge("Throttle_Control");
-  for (int element = 1; element <= 3; ++element) {
-    auto* slider = element_as<SliderElement>(element_at(gauge, element));
-    slider->y_source.value.number = GetParam().value;
-    EXPECT_EQ(slider->y_callback(&slider->head), GetParam().image) << element;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, LeverTravel,
-                         testing::ValuesIn(std::vector<ImageCase>{
-                             {"Idle", 0, 0},
-                             {"Half", 8192, 8192},
-                             {"Full", 16384, 16384},
-                             {"NaN", kNaN, 0},
-                             {"Negative", -500, 0},
-                             {"Huge", 1e300, 16384},
-                             {"Infinity", kInfinity, 16384},
-                             {"NegativeInfinity", -kInfinity, 0},
-                         }),
-                         [](const auto& info) { return info.param.name; });
-
 // --- Fuel/oil valve
 
 struct ValveCase {
