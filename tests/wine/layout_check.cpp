@@ -782,8 +782,6 @@ constexpr CallRow kCalls[] = {
     {"Generator_Switch", 2, "value", kSourceValue, -2, 1},
     {"Pitot_Heat_Light", 2, "value", kSourceValue, 1, 0},
     {"Pitot_Heat_Light", 2, "value", kSourceValue, 0, -1},
-    {"Throttle_Control", 2, "y", kSliderYValue, 1e300, 16384},
-    {"Throttle_Control", 4, "y", kSliderYValue, -3, 0},
 };
 
 // ---------------------------------------------------------------------------
