@@ -11,3 +11,11 @@ bash "$root/scripts/build.sh"
 # short scripted session.
 "$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe" \
   --panel "$root/host/sample/panel.cfg" --script "$root/host/sample/session.scn"
+
+# Then pictures of it after a cold start and an engine run, by day and by
+# night, into build/pictures (the README shows the same ones).
+mkdir -p "$root/build/pictures"
+cd "$root/build/pictures"
+"$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe" \
+  --panel "$root/host/sample/panel.cfg" --script "$root/host/sample/pictures.scn"
+echo "main: pictures of the sample panel in $root/build/pictures"

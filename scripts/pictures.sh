@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Draws the README's pictures of the sample panel afresh into docs/pictures
+# with the native build's host (host/sample/pictures.scn). Both builds'
+# tests compare what they draw with these files, byte for byte.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+host="$root/build/native/host/corvelain_host"
+[ -x "$host" ] || { echo "pictures: build the native build first" >&2; exit 1; }
+mkdir -p "$root/docs/pictures"
+cd "$root/docs/pictures"
+rm -f ./*.png
+"$host" --panel "$root/host/sample/panel.cfg" \
+  --script "$root/host/sample/pictures.scn" >/dev/null
+ls "$root/docs/pictures"
