@@ -15,6 +15,7 @@ extern GaugeHeader throttle_toggle_gauge;
 extern GaugeHeader compass_toggle_gauge;
 extern GaugeHeader fuel_toggle_gauge;
 extern GaugeHeader electricity_toggle_gauge;
+extern GaugeHeader radio_com_gauge;
 extern GaugeHeader vertical_speed_gauge;
 extern GaugeHeader attitude_gauge;
 extern GaugeHeader airspeed_gauge;

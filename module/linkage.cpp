@@ -40,6 +40,7 @@ constinit LinkageRecord Linkage = {
             &compass_toggle_gauge,
             &fuel_toggle_gauge,
             &electricity_toggle_gauge,
+            &radio_com_gauge,
             &vertical_speed_gauge,
             &attitude_gauge,
             &airspeed_gauge,

@@ -47,8 +47,9 @@ constexpr Family kFamilies[] = {
     control_drawings,
     lever_drawings,
     panel_button_drawings,
+    com_radio_drawings,
 };
-static_assert(std::size(kFamilies) == 5);
+static_assert(std::size(kFamilies) == 6);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)
