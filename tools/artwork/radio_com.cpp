@@ -43,12 +43,12 @@ void face_picture(cairo_t* cr, const Context& ctx, int32_t) {
   for (double x : {12.0, kFaceW - 12.0})
     for (double y : {12.0, kFaceH - 12.0}) screw(cr, x, y, 5);
   text(cr, "COM 1", 38, 24, 13, kLegend);
-  text(cr, "118 - 136 MHz", 38, 40, 7, kLegend, false);
+  text(cr, "118 - 136 MHz", 40, 42, 9, kLegend, false);
 
   // The read-out window, which is also its display button.
   rounded_rect(cr, 236, 8, 92, 33, 4, kBezelEdge);
   rounded_rect(cr, 240, 12, 84, 25, 2, kReadoutGlass);
-  text(cr, "PUSH FOR FREQ", 282, 50, 7, kLegend, false);
+  text(cr, "PUSH FOR FREQ", 282, 51, 9, kLegend, false);
 
   // The tuning knob's well and its direction marks.
   const ElementUse* knob = ctx.element(1220);
@@ -56,17 +56,17 @@ void face_picture(cairo_t* cr, const Context& ctx, int32_t) {
   const double ky = knob != nullptr ? knob->offset_y : 63;
   disc(cr, kx, ky, kKnobSize / 2.0 + 3, kBezelEdge);
   disc(cr, kx, ky, kKnobSize / 2.0 + 1, kHub);
-  text(cr, "-", kx - 44, ky + 56, 10, kLegend);
-  text(cr, "+", kx + 44, ky + 56, 10, kLegend);
+  text(cr, "-", kx - 44, ky + 55, 16, kLegend);
+  text(cr, "+", kx + 44, ky + 55, 16, kLegend);
 
   // Main switch legends around its rotary well.
-  text(cr, "OFF", 62, 54, 7, kLegend, false);
-  text(cr, "ON", 100, 54, 7, kLegend, false);
+  text(cr, "OFF", 60, 54, 9, kLegend, false);
+  text(cr, "ON", 101, 54, 9, kLegend, false);
   disc(cr, 79.5, 87, 24, kBezelEdge);
 
   // The power lamp's socket.
   disc(cr, 250, 97, kLampSize / 2.0 + 2, kLampRim);
-  text(cr, "PWR", 250, 118, 7, kLegend, false);
+  text(cr, "PWR", 250, 117, 9, kLegend, false);
 }
 
 // A knurled grip with a pointer line, its middle on the centre of rotation.
