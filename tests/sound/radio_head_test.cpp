@@ -63,6 +63,23 @@ TEST_P(BcdDecoding, DecodesEveryWordToAWholeNumber) {
 INSTANTIATE_TEST_SUITE_P(Words, BcdDecoding, testing::ValuesIn(kBcdCases),
                          [](const auto& info) { return info.param.name; });
 
+// Every 16-bit word, and the words above and below them, decodes without
+// undefined behaviour (the sanitizers watch the shifts) to bounded numbers.
+TEST(BcdDecodingSweep, EverySixteenBitWordStaysInBounds) {
+  for (int32_t word = -0x100; word <= 0x100FF; ++word) {
+    const double com = com_whole_mhz(word);
+    const double nav = nav_whole_mhz(word);
+    ASSERT_GE(com, 100.0) << word;
+    ASSERT_LE(com, 130.0 + (0x100FF - 0x3000) / 256) << word;
+    ASSERT_GE(nav, 98.0) << word;
+    ASSERT_LE(nav, 110.0 + (0x100FF - 0x1000) / 256) << word;
+    ASSERT_GE(bcd_hundredths(word), 0.0) << word;
+    ASSERT_LE(bcd_hundredths(word), 165.0) << word;
+    ASSERT_GE(transponder_code(word), 0.0) << word;
+    ASSERT_LE(transponder_code(word), 16665.0) << word;
+  }
+}
+
 TEST(BcdReading, ReadsTheIntegerFieldAfreshOnEveryCall) {
   FakeServices services;
   services.integers[23] = 0x1802;
