@@ -13,26 +13,10 @@
 #include <vector>
 
 #include "module/linkage.h"
+#include "tests/artwork/generated_artwork.h"
 #include "tools/artwork/bitmap.h"
 
 namespace {
-
-const std::filesystem::path kArtworkDir = ARTWORK_DIR;
-
-Picture load(int32_t id) {
-  std::ifstream in(kArtworkDir / (std::to_string(id) + ".bmp"),
-                   std::ios::binary);
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-  Picture picture;
-  picture.id = id;
-  EXPECT_TRUE(decode_bmp(bytes, picture)) << "bitmap " << id;
-  return picture;
-}
-
-bool opaque(const Picture& p, int x, int y) {
-  return x >= 0 && y >= 0 && x < p.width && y < p.height &&
-         !(p.at(x, y) == Rgb{});
-}
 
 int brightness(Rgb c) { return c.r + c.g + c.b; }
 
@@ -82,9 +66,9 @@ struct Cover {
 
 TEST(ControlsArtwork, ClosedCoversHideTheLeverInEitherPosition) {
   for (const Cover c : {Cover{2280, 2290}, Cover{2240, 2250}}) {
-    const Picture cover = load(c.cover);
+    const Picture cover = load_generated(c.cover);
     for (int32_t id : {c.lever, c.lever + 1}) {
-      const Picture lever = load(id);
+      const Picture lever = load_generated(id);
       ASSERT_EQ(lever.width, cover.width);
       ASSERT_EQ(lever.height, cover.height);
       int seen = 0, lever_pixels = 0;
@@ -99,8 +83,8 @@ TEST(ControlsArtwork, ClosedCoversHideTheLeverInEitherPosition) {
 
 TEST(ControlsArtwork, LitLampsOutshineTheDarkLensTheyCover) {
   for (const auto& [face_id, lamp_id] : {std::pair{2300, 2310}, {3090, 3100}}) {
-    const Picture face = load(face_id);
-    const Picture lamp = load(lamp_id);
+    const Picture face = load_generated(face_id);
+    const Picture lamp = load_generated(lamp_id);
     long lit = 0, dark = 0;
     int count = 0;
     for (int y = 0; y < lamp.height; ++y)
@@ -123,8 +107,8 @@ TEST(ControlsArtwork, ValveHandlesSitInTheirAreasOpenAboveShut) {
     const MouseRect* area = child("Fuel_Oil_Valve", handle);
     ASSERT_NE(e, nullptr);
     ASSERT_NE(area, nullptr);
-    const Centre shut = opaque_centre(load(e->bitmap));
-    const Centre open = opaque_centre(load(e->bitmap + 1));
+    const Centre shut = opaque_centre(load_generated(e->bitmap));
+    const Centre open = opaque_centre(load_generated(e->bitmap + 1));
     for (const Centre& c : {shut, open}) {
       ASSERT_GT(c.count, 200) << e->bitmap;
       EXPECT_GT(e->x + c.x, area->box.x + 10) << e->bitmap;
@@ -143,7 +127,7 @@ TEST(ControlsArtwork, LeverKnobsRideInTheirAreas) {
     const MouseRect* area = child("Throttle_Control", lever);
     ASSERT_NE(slider, nullptr);
     ASSERT_NE(area, nullptr);
-    const Picture p = load(slider->head.bitmap);
+    const Picture p = load_generated(slider->head.bitmap);
     EXPECT_EQ(slider->head.y + p.height, area->box.y + area->box.height)
         << p.id;
     const double top_at_full = slider->head.y + 16384 * slider->y_scale;
@@ -159,9 +143,9 @@ TEST(ControlsArtwork, LeverKnobsRideInTheirAreas) {
 // up and image 2 down.
 TEST(ControlsArtwork, SpringSwitchesCoverNeutralAndPushUpThenDown) {
   for (int32_t first : {2260, 2490}) {
-    const Picture neutral = load(first);
+    const Picture neutral = load_generated(first);
     for (int image = 1; image <= 2; ++image) {
-      const Picture pushed = load(first + image);
+      const Picture pushed = load_generated(first + image);
       Centre moved;
       int uncovered = 0;
       for (int y = 0; y < neutral.height; ++y)
@@ -184,7 +168,7 @@ TEST(ControlsArtwork, SpringSwitchesCoverNeutralAndPushUpThenDown) {
 TEST(ControlsArtwork, MagnetoKeyTurnsThroughFourDistinctPositions) {
   std::vector<std::vector<Rgb>> seen;
   for (int32_t id = 3060; id < 3064; ++id) {
-    const Picture p = load(id);
+    const Picture p = load_generated(id);
     EXPECT_GT(opaque_centre(p).count, 300) << id;
     for (const auto& other : seen) EXPECT_NE(other, p.pixels) << id;
     seen.push_back(p.pixels);
@@ -192,7 +176,7 @@ TEST(ControlsArtwork, MagnetoKeyTurnsThroughFourDistinctPositions) {
 }
 
 TEST(ControlsArtwork, StartUpGaugeDrawsNothing) {
-  const Picture p = load(40);
+  const Picture p = load_generated(40);
   EXPECT_GT(p.width, 0);
   EXPECT_EQ(opaque_centre(p).count, 0);
 }

@@ -12,21 +12,10 @@
 #include <vector>
 
 #include "module/linkage.h"
+#include "tests/artwork/generated_artwork.h"
 #include "tools/artwork/bitmap.h"
 
 namespace {
-
-const std::filesystem::path kArtworkDir = ARTWORK_DIR;
-
-Picture load_face(int32_t id) {
-  std::ifstream in(kArtworkDir / (std::to_string(id) + ".bmp"),
-                   std::ios::binary);
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-  Picture picture;
-  picture.id = id;
-  EXPECT_TRUE(decode_bmp(bytes, picture)) << "bitmap " << id;
-  return picture;
-}
 
 bool clear(const Picture& p, int x, int y) { return p.at(x, y) == Rgb{}; }
 
@@ -50,7 +39,7 @@ TEST(PanelButtons, FacesShowWhereTheButtonAnswers) {
     GaugeHeader* gauge = gauge_named(name);
     ASSERT_NE(gauge, nullptr) << name;
     const int32_t id = gauge->elements[0]->bitmap;
-    const Picture face = load_face(id);
+    const Picture face = load_generated(id);
     const MouseBox area = gauge->mouse_areas[1].kind == kMouseChild
                               ? gauge->mouse_areas[1].box
                               : gauge->mouse_areas[2].box;
@@ -72,7 +61,7 @@ TEST(PanelButtons, FacesShowWhereTheButtonAnswers) {
 TEST(PanelButtons, EveryFaceTheBKeyChoosesIsItsOwn) {
   std::vector<std::vector<Rgb>> seen;
   for (int32_t id = 100; id <= 180; id += 10) {
-    const Picture face = load_face(id);
+    const Picture face = load_generated(id);
     EXPECT_EQ(face.width, 19) << id;
     EXPECT_EQ(face.height, 19) << id;
     EXPECT_EQ(std::count(seen.begin(), seen.end(), face.pixels), 0)
