@@ -116,6 +116,8 @@ constinit ElementChain chain{
             .centre = {181, 63},
             .texture_scale_x = 1.0f,
             .texture_scale_y = 1.0f,
+            .x_scale = 1.0,
+            .y_scale = 1.0,
             .rotation_scale = -1.0,
             .rotation_callback = knob_rotation,
             .flags = 0x83}),
