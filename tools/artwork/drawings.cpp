@@ -48,8 +48,9 @@ constexpr Family kFamilies[] = {
     lever_drawings,
     panel_button_drawings,
     com_radio_drawings,
+    nav_transponder_drawings,
 };
-static_assert(std::size(kFamilies) == 6);
+static_assert(std::size(kFamilies) == 7);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)

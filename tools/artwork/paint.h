@@ -144,3 +144,4 @@ std::span<const Drawing> control_drawings();
 std::span<const Drawing> lever_drawings();
 std::span<const Drawing> panel_button_drawings();
 std::span<const Drawing> com_radio_drawings();
+std::span<const Drawing> nav_transponder_drawings();
