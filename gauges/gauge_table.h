@@ -3,6 +3,7 @@
 
 #include "elements/records.h"
 
+extern GaugeHeader registration_gauge;
 extern GaugeHeader kneeboard_toggle_gauge;
 extern GaugeHeader atc_toggle_gauge;
 extern GaugeHeader map_toggle_gauge;
@@ -16,9 +17,7 @@ extern GaugeHeader compass_toggle_gauge;
 extern GaugeHeader fuel_toggle_gauge;
 extern GaugeHeader electricity_toggle_gauge;
 extern GaugeHeader radio_com_gauge;
-extern GaugeHeader radio_nav1_gauge;
-extern GaugeHeader radio_nav2_gauge;
-extern GaugeHeader radio_iff_xpdr_gauge;
+extern GaugeHeader radio_adf_gauge;
 extern GaugeHeader vertical_speed_gauge;
 extern GaugeHeader attitude_gauge;
 extern GaugeHeader airspeed_gauge;

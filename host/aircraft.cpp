@@ -357,7 +357,7 @@ Aircraft::Aircraft()
       nav2_khz_(113900),
       adf_tenths_khz_(3500),
       transponder_code_(7000),
-      registration_("F-GCVL") {
+      registration_("F-GCVL CORVELAIN") {
   values_.reserve(kVariableCount);
   for (const AircraftVariable& row : kVariables)
     values_.push_back(row.bcd ? 0.0 : row.default_value);

@@ -28,6 +28,7 @@ constinit LinkageRecord Linkage = {
     .gauges =
         {
             &shut_down_gauge,
+            &registration_gauge,
             &kneeboard_toggle_gauge,
             &atc_toggle_gauge,
             &map_toggle_gauge,
@@ -41,9 +42,7 @@ constinit LinkageRecord Linkage = {
             &fuel_toggle_gauge,
             &electricity_toggle_gauge,
             &radio_com_gauge,
-            &radio_nav1_gauge,
-            &radio_nav2_gauge,
-            &radio_iff_xpdr_gauge,
+            &radio_adf_gauge,
             &vertical_speed_gauge,
             &attitude_gauge,
             &airspeed_gauge,

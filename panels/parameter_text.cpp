@@ -66,20 +66,6 @@ const NamedNumber* leading_name(const char* text,
   return nullptr;
 }
 
-// An optional sign and then digits; anything else reads as 0. Numbers
-// beyond the int32 range stop at its ends.
-int32_t leading_integer(const char* text) {
-  if (text == nullptr) return 0;
-  bool negative = false;
-  if (*text == '+' || *text == '-') negative = *text++ == '-';
-  constexpr int64_t kLimit = int64_t{INT32_MAX} + 1;
-  int64_t magnitude = 0;
-  for (; *text >= '0' && *text <= '9'; ++text)
-    if (magnitude < kLimit) magnitude = magnitude * 10 + (*text - '0');
-  if (negative) return magnitude >= kLimit ? INT32_MIN : int32_t(-magnitude);
-  return magnitude >= kLimit ? INT32_MAX : int32_t(magnitude);
-}
-
 // Every occurrence of `key`, each search starting after the one before.
 void send_for_every(const char* text, char key, uint32_t event) {
   for (const char* at = find_key(text, key); at != nullptr;
@@ -100,6 +86,18 @@ void step_view(const char* text) {
 }
 
 }  // namespace
+
+int32_t leading_integer(const char* text) {
+  if (text == nullptr) return 0;
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  constexpr int64_t kLimit = int64_t{INT32_MAX} + 1;
+  int64_t magnitude = 0;
+  for (; *text >= '0' && *text <= '9'; ++text)
+    if (magnitude < kLimit) magnitude = magnitude * 10 + (*text - '0');
+  if (negative) return magnitude >= kLimit ? INT32_MIN : int32_t(-magnitude);
+  return magnitude >= kLimit ? INT32_MAX : int32_t(magnitude);
+}
 
 const char* find_key(const char* text, char key) {
   if (text == nullptr) return nullptr;

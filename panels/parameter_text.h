@@ -23,6 +23,11 @@ enum PanelEvent : uint32_t {
 // character comes before it.
 const char* find_key(const char* text, char key);
 
+// The decimal integer at the start of `text`: an optional sign and then
+// digits; anything else, or a null text, reads as 0. Numbers beyond the
+// int32 range stop at its ends.
+int32_t leading_integer(const char* text);
+
 // The panel window named or numbered at the start of `text`; -1 for a null
 // or empty text.
 int32_t panel_ident(const char* text);

@@ -480,12 +480,12 @@ TEST(AircraftCalculator, AnswersItsTwoExpressions) {
   EXPECT_TRUE(
       aircraft.calculate("(A:ATC ID,string)", nullptr, &text, diagnostic));
   ASSERT_NE(text, nullptr);
-  EXPECT_STREQ(text, "F-GCVL");
+  EXPECT_STREQ(text, "F-GCVL CORVELAIN");
   // The text stays valid across a number evaluation and a new registration.
   aircraft.calculate("(A:RECIP CARBURETOR TEMPERATURE:1,celsius)", &celsius,
                      nullptr, diagnostic);
   aircraft.set_registration("F-BXYZ TEST");
-  EXPECT_STREQ(text, "F-GCVL");
+  EXPECT_STREQ(text, "F-GCVL CORVELAIN");
   aircraft.calculate("(A:ATC ID,string)", nullptr, &text, diagnostic);
   EXPECT_STREQ(text, "F-BXYZ TEST");
 
