@@ -359,6 +359,7 @@ class Runner {
   void run_light(const ScenarioCommand& cmd);
   void run_picture(const ScenarioCommand& cmd);
   void run_show_var(const ScenarioCommand& cmd);
+  void run_show_ident(const ScenarioCommand& cmd);
   void run_show(const ScenarioCommand& cmd);
   void run_expect_events(const ScenarioCommand& cmd);
   void run_expect_var(const ScenarioCommand& cmd);
@@ -499,6 +500,10 @@ constexpr CommandRow kCommands[] = {
      .params = {{{Kind::kVariable, "VARIABLE"}}},
      .help = "prints a variable",
      .run = &Runner::run_show_var},
+    {.verb = "show ident",
+     .params = {},
+     .help = "prints whether each receiver's station ident is heard",
+     .run = &Runner::run_show_ident},
     {.verb = "show",
      .params = {{gauge_at, {Kind::kWhole, "ELEMENT"}}},
      .help = "prints an element",
@@ -532,7 +537,7 @@ constexpr CommandRow kCommands[] = {
      .help = "the window is open or closed",
      .run = &Runner::run_expect_window},
 };
-constexpr size_t kCommandCount = 22;
+constexpr size_t kCommandCount = 23;
 static_assert(std::size(kCommands) == kCommandCount);
 
 // The row a line's words name: a two-word verb before a one-word one.
@@ -769,6 +774,13 @@ void Runner::run_show_var(const ScenarioCommand& cmd) {
   const AircraftVariable& var = *arg(cmd, 0).variable;
   out_ << "  " << var.name << " = " << variable_text(host_.aircraft(), var)
        << "\n";
+}
+
+void Runner::run_show_ident(const ScenarioCommand&) {
+  const IdentAudio ident = host_.aircraft().ident_audio();
+  const auto heard = [](bool on) { return on ? "on" : "off"; };
+  out_ << "  ident ADF " << heard(ident.adf) << ", NAV1 " << heard(ident.nav1)
+       << ", NAV2 " << heard(ident.nav2) << "\n";
 }
 
 void Runner::run_show(const ScenarioCommand& cmd) {

@@ -110,6 +110,8 @@ const LineCase kLines[] = {
      "'Vcockpit09' is neither a window identifier nor a section"},
     {"picture 77 x.png", "no section of the panel holds window 77"},
     {"show var ALTITUDE", ""},
+    {"show ident", ""},
+    {"show ident NAV1", "'show ident' takes no arguments"},
     {"show Face 2", ""},
     {"show Face x", "'x' is not a whole number"},
     {"expect events", ""},

@@ -454,6 +454,169 @@ constexpr MouseRow radio_com_mouse[] = {
     list_end(),
 };
 
+// --- The NAV heads: face, four digit drums and the fixed leading 1 (lit by
+// their callbacks), two knob grips turned through their tables, the tone and
+// main switches and the power light; NAV2 differs in its face and failure
+// key. Every area works through a handler; one argument list serves all
+// three tooltips.
+constexpr ElementRow nav_drum(int32_t bitmap, int32_t x, double y_max,
+                              int32_t failure_key) {
+  return {.kind = kMoving,
+          .bitmap = bitmap,
+          .at = {x, 36},
+          .flags = 0x83,
+          .numbers = {0, 0, 0, y_max},
+          .callbacks = "y",
+          .failures = {{{21, 3}, {failure_key, 0}}}};
+}
+struct NavElements {
+  ElementRow rows[11];
+};
+constexpr NavElements nav_chain(int32_t face, int32_t failure_key) {
+  const std::array<Failure, 4> failures = {{{21, 3}, {failure_key, 0}}};
+  return {{
+      {.kind = kStatic, .bitmap = face, .at = {0, 0}, .flags = 0x3},
+      nav_drum(2030, 159, 10, failure_key),
+      nav_drum(2030, 146, 10, failure_key),
+      nav_drum(2030, 128, 10, failure_key),
+      nav_drum(2040, 115, 1, failure_key),
+      {.kind = kIcon,
+       .bitmap = 2050,
+       .at = {102, 36},
+       .flags = 0x83,
+       .numbers = {0.0, 0, 1},
+       .callbacks = "value",
+       .failures = failures},
+      {.kind = kNeedle,
+       .bitmap = 2020,
+       .at = {195, 45},
+       .offset = {17, 17},
+       .flags = 0x83,
+       .callbacks = "value",
+       .table_entries = 2,
+       .marks = {{{1, 100, 79, 11}, {2, 50, 79, 79}}}},
+      {.kind = kNeedle,
+       .bitmap = 2020,
+       .at = {79, 45},
+       .offset = {17, 17},
+       .flags = 0x83,
+       .callbacks = "value",
+       .table_entries = 2,
+       .marks = {{{1, 108, 79, 11}, {2, 112, 79, 79}}}},
+      {.kind = kIcon,
+       .bitmap = 2070,
+       .at = {225, 47},
+       .flags = 0x3,
+       .numbers = {1.0, 0, 2},
+       .callbacks = "value",
+       .failures = failures},
+      {.kind = kIcon,
+       .bitmap = 2060,
+       .at = {25, 32},
+       .flags = 0x3,
+       .numbers = {1.0, 0, 2},
+       .callbacks = "value"},
+      {.kind = kIcon,
+       .bitmap = 2080,
+       .at = {272, 44},
+       .flags = 0x7,
+       .numbers = {1.0, 0, 1},
+       .callbacks = "value",
+       .failures = failures},
+  }};
+}
+constexpr NavElements nav1_elements = nav_chain(2000, 14);
+constexpr NavElements nav2_elements = nav_chain(2010, 15);
+
+constexpr std::array<MouseRow, 18> nav_mouse(const char* frequency,
+                                             const char* main_switch) {
+  return {
+      parent(),
+      parent({55, 0, 168, 95}),
+      text_tooltip(frequency, 3),
+      parent_end(),
+      parent({225, 47, 34, 34}),
+      text_tooltip("Tone switch (%2!s!)", 3),
+      parent_end(),
+      parent({25, 32, 28, 52}),
+      text_tooltip(main_switch, 3),
+      parent_end(),
+      callback_child({62, 28, 17, 34}, 2, kLeft | kRepeat),
+      callback_child({79, 28, 17, 34}, 1, kLeft | kRepeat),
+      callback_child({178, 28, 17, 34}, 2, kLeft | kRepeat),
+      callback_child({195, 28, 17, 34}, 1, kLeft | kRepeat),
+      callback_child({25, 32, 28, 52}, 5, kLeft),
+      callback_child({225, 47, 34, 34}, 5, kLeft),
+      parent_end(),
+      list_end(),
+  };
+}
+constexpr auto nav1_mouse = nav_mouse("Navigation Radio NAV1 - %1!07.3f! MHz",
+                                      "NAV1 main switch (%3!s!)");
+constexpr auto nav2_mouse = nav_mouse("Navigation Radio NAV2 - %1!07.3f! MHz",
+                                      "NAV2 main switch (%3!s!)");
+
+// --- The transponder: face, four code drums (the units and thousands bound
+// to the code, as the hundreds are), the push button that never changes,
+// the power light and the main switch; a raise and a lower area per digit.
+constexpr ElementRow xpdr_drum(int32_t x, int32_t token) {
+  return {.kind = kMoving,
+          .bitmap = 1240,
+          .at = {x, 57},
+          .flags = 0x83,
+          .tokens = {0, token},
+          .numbers = {0, 0, 0, 10},
+          .callbacks = "y",
+          .failures = {{{20, 3}, {21, 3}, {17, 0}}}};
+}
+constexpr ElementRow xpdr_elements[] = {
+    {.kind = kStatic, .bitmap = 1230, .at = {0, 0}, .flags = 0x3},
+    xpdr_drum(184, 38),
+    xpdr_drum(161, 0),
+    xpdr_drum(138, 38),
+    xpdr_drum(115, 38),
+    {.kind = kIcon,
+     .bitmap = 1270,
+     .at = {208, 31},
+     .flags = 0x3,
+     .numbers = {1.0, 0, 2},
+     .failures = {{{20, 3}, {21, 3}, {17, 0}}}},
+    {.kind = kIcon,
+     .bitmap = 1260,
+     .at = {53, 79},
+     .flags = 0x7,
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value",
+     .failures = {{{20, 3}, {21, 3}, {17, 0}}}},
+    {.kind = kIcon,
+     .bitmap = 1250,
+     .at = {27, 8},
+     .flags = 0x3,
+     .numbers = {1.0, 0, 2},
+     .callbacks = "value"},
+};
+constexpr MouseRow xpdr_mouse[] = {
+    parent(),
+    parent({53, 0, 200, 99}),
+    help_tooltip(12672),
+    parent_end(),
+    parent({29, 12, 24, 60}),
+    text_tooltip("Transponder main switch (%1!s!)", 1),
+    parent_end(),
+    callback_child({29, 12, 24, 60}, 5, kLeft),
+    callback_child({111, 76, 23, 15}, 2, kLeft | kRepeat),
+    callback_child({111, 44, 23, 15}, 1, kLeft | kRepeat),
+    callback_child({134, 76, 23, 15}, 2, kLeft | kRepeat),
+    callback_child({134, 44, 23, 15}, 1, kLeft | kRepeat),
+    callback_child({157, 76, 23, 15}, 2, kLeft | kRepeat),
+    callback_child({157, 44, 23, 15}, 1, kLeft | kRepeat),
+    callback_child({180, 76, 23, 15}, 2, kLeft | kRepeat),
+    callback_child({180, 44, 23, 15}, 1, kLeft | kRepeat),
+    callback_child({208, 31, 24, 32}, 5, kLeft),
+    parent_end(),
+    list_end(),
+};
+
 // --- The eight toggle switches: a bezel and a two-image lever bound to the
 // system's variable; one left-click area, with a handler (and a sound) on
 // all but the avionics master, whose area sends its event itself.
@@ -873,6 +1036,9 @@ constexpr GaugeDetail kDetails[] = {
     {"Radio_ADF", radio_adf_elements, radio_adf_mouse},
     {"Registration", registration_elements, registration_mouse},
     {"Radio_COM", radio_com_elements, radio_com_mouse},
+    {"Radio_NAV1", nav1_elements.rows, nav1_mouse},
+    {"Radio_NAV2", nav2_elements.rows, nav2_mouse},
+    {"Radio_IFF_XPDR", xpdr_elements, xpdr_mouse},
     {"Airspeed", airspeed_elements, airspeed_mouse},
     {"Altimeter", altimeter_elements, altimeter_mouse},
     {"Vertical_Speed", vertical_speed_elements, vertical_speed_mouse},
@@ -943,6 +1109,21 @@ constexpr CallRow kCalls[] = {
     // A head switched off at load: main switch at image 0, no power light.
     {"Radio_COM", 3, "value", kSourceValue, 0, 0},
     {"Radio_COM", 5, "value", kSourceValue, 0, -1},
+    // NAV1 and the transponder switched off at load: each NAV picture
+    // silences the ident, the drums read the variable only through the
+    // service (which answers 0), and the lamps are dark.
+    {"Radio_NAV1", 9, "value", kSourceValue, 0, 0,
+     "trigger_key_event(65832, 0)"},
+    {"Radio_NAV1", 10, "value", kSourceValue, 0, 0,
+     "trigger_key_event(65832, 0)"},
+    {"Radio_NAV2", 10, "value", kSourceValue, 0, 0,
+     "trigger_key_event(65833, 0)"},
+    {"Radio_NAV1", 11, "value", kSourceValue, 0, -1},
+    {"Radio_NAV1", 6, "value", kSourceValue, 0, 0},
+    {"Radio_IFF_XPDR", 2, "y", kMovingYValue, 7, 0, "lookup_var(38)"},
+    {"Radio_IFF_XPDR", 5, "y", kMovingYValue, 7, 0, "lookup_var(38)"},
+    {"Radio_IFF_XPDR", 7, "value", kSourceValue, 0, -1},
+    {"Radio_IFF_XPDR", 8, "value", kSourceValue, 0, 0},
 };
 
 // ---------------------------------------------------------------------------

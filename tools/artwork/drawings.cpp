@@ -48,10 +48,11 @@ constexpr Family kFamilies[] = {
     lever_drawings,
     panel_button_drawings,
     com_radio_drawings,
+    nav_transponder_drawings,
     radio_adf_drawings,
     registration_drawings,
 };
-static_assert(std::size(kFamilies) == 8);
+static_assert(std::size(kFamilies) == 9);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)

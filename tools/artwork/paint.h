@@ -144,5 +144,6 @@ std::span<const Drawing> control_drawings();
 std::span<const Drawing> lever_drawings();
 std::span<const Drawing> panel_button_drawings();
 std::span<const Drawing> com_radio_drawings();
+std::span<const Drawing> nav_transponder_drawings();
 std::span<const Drawing> radio_adf_drawings();
 std::span<const Drawing> registration_drawings();
