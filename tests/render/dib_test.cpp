@@ -22,7 +22,7 @@ void put32(Bytes& b, uint32_t v) {
   put16(b, v >> 16);
 }
 
-struct DibSpec {
+struct DibShape {
   int32_t width = 2;
   int32_t height = 2;
   uint32_t bits = 24;
@@ -33,7 +33,7 @@ struct DibSpec {
   Bytes rows = {};   // as stored, padded
 };
 
-Bytes dib(const DibSpec& s) {
+Bytes dib(const DibShape& s) {
   Bytes b;
   put32(b, s.header);
   if (s.header == 12) {
@@ -74,7 +74,7 @@ const uint8_t kExpected[2][2][3] = {{{255, 0, 0}, {0, 255, 0}},
 
 struct LayoutCase {
   const char* name;
-  DibSpec spec;
+  DibShape shape;
 };
 
 void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.name; }
@@ -122,10 +122,10 @@ class DibLayouts : public testing::TestWithParam<LayoutCase> {};
 TEST_P(DibLayouts, DecodeToTheSamePixels) {
   LayoutCase c = GetParam();
   // The 1-bit case is red/white only: its expectation differs.
-  const bool mono = c.spec.bits == 1;
+  const bool mono = c.shape.bits == 1;
   Image image;
   std::string error;
-  ASSERT_TRUE(parse_dib(dib(c.spec), image, error)) << error;
+  ASSERT_TRUE(parse_dib(dib(c.shape), image, error)) << error;
   ASSERT_EQ(image.width, 2);
   ASSERT_EQ(image.height, 2);
   for (int y = 0; y < 2; ++y)
@@ -144,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(All, DibLayouts, testing::ValuesIn(kLayouts),
                          });
 
 TEST(BmpFile, RowsFollowTheFileHeadersOffset) {
-  DibSpec spec = kLayouts[0].spec;
-  Bytes inner = dib(spec);
+  DibShape shape = kLayouts[0].shape;
+  Bytes inner = dib(shape);
   // Two bytes of gap between the header and the rows.
   inner.insert(inner.begin() + 40, {0xAA, 0xBB});
   Image image;
@@ -158,7 +158,7 @@ TEST(BmpFile, RowsFollowTheFileHeadersOffset) {
 
 struct DamageCase {
   const char* name;
-  DibSpec spec;
+  DibShape shape;
   const char* reason;
 };
 
@@ -188,7 +188,7 @@ class DibDamage : public testing::TestWithParam<DamageCase> {};
 TEST_P(DibDamage, FailsNamingTheReason) {
   Image image;
   std::string error;
-  EXPECT_FALSE(parse_dib(dib(GetParam().spec), image, error));
+  EXPECT_FALSE(parse_dib(dib(GetParam().shape), image, error));
   EXPECT_NE(error.find(GetParam().reason), std::string::npos) << error;
 }
 
@@ -201,9 +201,9 @@ INSTANTIATE_TEST_SUITE_P(All, DibDamage, testing::ValuesIn(kDamage),
 // its own size so the address sanitizer catches any read past it.
 TEST(DibDamage, EveryCutFailsWithoutReadingPastTheEnd) {
   for (const LayoutCase& c : kLayouts) {
-    const Bytes good = dib(c.spec);
+    const Bytes good = dib(c.shape);
     const Bytes file =
-        bmp_file(good, uint32_t(14 + good.size() - c.spec.rows.size()));
+        bmp_file(good, uint32_t(14 + good.size() - c.shape.rows.size()));
     for (size_t length = 0; length < good.size(); ++length) {
       const Bytes cut(good.begin(), good.begin() + long(length));
       Image image;
@@ -221,7 +221,7 @@ TEST(DibDamage, EveryCutFailsWithoutReadingPastTheEnd) {
 }
 
 TEST(BmpFile, RejectsOtherFilesAndOffsetsInsideTheHeader) {
-  const Bytes good = dib(kLayouts[0].spec);
+  const Bytes good = dib(kLayouts[0].shape);
   Image image;
   std::string error;
   Bytes not_bmp = bmp_file(good, 54);
