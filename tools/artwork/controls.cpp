@@ -23,19 +23,6 @@ constexpr Rgb kLampRedGlow = {255, 200, 180};
 constexpr Rgb kFuelRed = {200, 36, 30};
 constexpr Rgb kOilAmber = {214, 150, 40};
 
-void rounded_box(cairo_t* cr, double x, double y, double w, double h, double r,
-                 Rgb c) {
-  const double pi = std::numbers::pi;
-  cairo_new_path(cr);
-  cairo_arc(cr, x + r, y + r, r, pi, 1.5 * pi);
-  cairo_arc(cr, x + w - r, y + r, r, 1.5 * pi, 2 * pi);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, 0.5 * pi);
-  cairo_arc(cr, x + r, y + h - r, r, 0.5 * pi, pi);
-  cairo_close_path(cr);
-  colour(cr, c);
-  cairo_fill(cr);
-}
-
 // A plate with a rim, the panel's metal look.
 void plate(cairo_t* cr, double w, double h) {
   const double r = std::min(w, h) * 0.15;

@@ -42,14 +42,10 @@ class Canvas {
 using Family = std::span<const Drawing> (*)();
 
 constexpr Family kFamilies[] = {
-    flight_instrument_drawings,
-    switch_drawings,
-    control_drawings,
-    lever_drawings,
-    panel_button_drawings,
-    com_radio_drawings,
-    nav_transponder_drawings,
-    radio_adf_drawings,
+    flight_instrument_drawings, switch_drawings,
+    control_drawings,           lever_drawings,
+    panel_button_drawings,      com_radio_drawings,
+    nav_transponder_drawings,   radio_adf_drawings,
     registration_drawings,
 };
 static_assert(std::size(kFamilies) == 9);

@@ -81,19 +81,6 @@ void leading_one(cairo_t* cr, const Context&, int32_t) {
 
 // --- Switches and lamps
 
-void rounded_box(cairo_t* cr, double x, double y, double w, double h, double r,
-                 Rgb fill) {
-  cairo_new_path(cr);
-  cairo_arc(cr, x + r, y + r, r, std::numbers::pi, 1.5 * std::numbers::pi);
-  cairo_arc(cr, x + w - r, y + r, r, 1.5 * std::numbers::pi,
-            2 * std::numbers::pi);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, 0.5 * std::numbers::pi);
-  cairo_arc(cr, x + r, y + h - r, r, 0.5 * std::numbers::pi, std::numbers::pi);
-  cairo_close_path(cr);
-  colour(cr, fill);
-  cairo_fill(cr);
-}
-
 // A rocker in its slot, the lit half (on, image 1) raised at the top or
 // pressed at the bottom (off, image 0).
 void rocker(cairo_t* cr, double w, double h, bool on) {

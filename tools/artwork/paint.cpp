@@ -137,3 +137,16 @@ void draw_needle(cairo_t* cr, Pivot p, const NeedleShape& s) {
     disc(cr, p.x, p.y, s.hub * 0.35, kBezelEdge);
   }
 }
+
+void rounded_box(cairo_t* cr, double x, double y, double w, double h, double r,
+                 Rgb c) {
+  const double pi = std::numbers::pi;
+  cairo_new_path(cr);
+  cairo_arc(cr, x + r, y + r, r, pi, 1.5 * pi);
+  cairo_arc(cr, x + w - r, y + r, r, 1.5 * pi, 2 * pi);
+  cairo_arc(cr, x + w - r, y + h - r, r, 0, 0.5 * pi);
+  cairo_arc(cr, x + r, y + h - r, r, 0.5 * pi, pi);
+  cairo_close_path(cr);
+  colour(cr, c);
+  cairo_fill(cr);
+}

@@ -112,6 +112,9 @@ void screw(cairo_t* cr, double x, double y, double radius);
 // The case ring and corner screws over a round dial.
 void bezel(cairo_t* cr, double size, double face_radius, bool screws = true);
 void knurled_knob(cairo_t* cr, double x, double y, double radius);
+// A filled rectangle with corners rounded to radius r.
+void rounded_box(cairo_t* cr, double x, double y, double w, double h, double r,
+                 Rgb c);
 
 // A needle pointing right from its pivot: a shaft tapering to the tip, an
 // optional counterweight tail, and a hub.

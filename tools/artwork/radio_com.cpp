@@ -23,31 +23,18 @@ constexpr int kSwitchW = 67;
 constexpr int kSwitchH = 58;
 constexpr int kLampSize = 14;
 
-void rounded_rect(cairo_t* cr, double x, double y, double w, double h, double r,
-                  Rgb c) {
-  cairo_new_path(cr);
-  cairo_arc(cr, x + r, y + r, r, std::numbers::pi, 1.5 * std::numbers::pi);
-  cairo_arc(cr, x + w - r, y + r, r, 1.5 * std::numbers::pi,
-            2 * std::numbers::pi);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, 0.5 * std::numbers::pi);
-  cairo_arc(cr, x + r, y + h - r, r, 0.5 * std::numbers::pi, std::numbers::pi);
-  cairo_close_path(cr);
-  colour(cr, c);
-  cairo_fill(cr);
-}
-
 // The knob's place on the face, read from its sprite.
 void face_picture(cairo_t* cr, const Context& ctx, int32_t) {
-  rounded_rect(cr, 0, 0, kFaceW, kFaceH, 8, kRadioFaceEdge);
-  rounded_rect(cr, 3, 3, kFaceW - 6, kFaceH - 6, 6, kRadioFace);
+  rounded_box(cr, 0, 0, kFaceW, kFaceH, 8, kRadioFaceEdge);
+  rounded_box(cr, 3, 3, kFaceW - 6, kFaceH - 6, 6, kRadioFace);
   for (double x : {12.0, kFaceW - 12.0})
     for (double y : {12.0, kFaceH - 12.0}) screw(cr, x, y, 5);
   text(cr, "COM 1", 38, 24, 13, kLegend);
   text(cr, "118 - 136 MHz", 40, 42, 9, kLegend, false);
 
   // The read-out window, which is also its display button.
-  rounded_rect(cr, 236, 8, 92, 33, 4, kBezelEdge);
-  rounded_rect(cr, 240, 12, 84, 25, 2, kReadoutGlass);
+  rounded_box(cr, 236, 8, 92, 33, 4, kBezelEdge);
+  rounded_box(cr, 240, 12, 84, 25, 2, kReadoutGlass);
   text(cr, "PUSH FOR FREQ", 282, 51, 9, kLegend, false);
 
   // The tuning knob's well and its direction marks.
