@@ -41,13 +41,19 @@ class Canvas {
 
 using Family = std::span<const Drawing> (*)();
 
+// clang-format off
 constexpr Family kFamilies[] = {
-    flight_instrument_drawings, switch_drawings,
-    control_drawings,           lever_drawings,
-    panel_button_drawings,      com_radio_drawings,
-    nav_transponder_drawings,   radio_adf_drawings,
+    flight_instrument_drawings,
+    switch_drawings,
+    control_drawings,
+    lever_drawings,
+    panel_button_drawings,
+    com_radio_drawings,
+    nav_transponder_drawings,
+    radio_adf_drawings,
     registration_drawings,
 };
+// clang-format on
 static_assert(std::size(kFamilies) == 9);
 
 const Drawing* find_drawing(int32_t id) {
