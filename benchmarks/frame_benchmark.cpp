@@ -1,7 +1,7 @@
 // What one frame of the sample aircraft's main panel costs: the module's
 // update through the host (notice 6, variables, element callbacks), the
 // drawing of the window, and both together, on the sample panel as it
-// stands (1024 x 400) and on the same gauges in a 1024 x 768 window.
+// stands (1024 x 600) and on the same gauges in a 1024 x 768 window.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -78,7 +78,7 @@ void module_update(benchmark::State& state) { frame(state, true, false); }
 void window_render(benchmark::State& state) { frame(state, false, true); }
 void full_frame(benchmark::State& state) { frame(state, true, true); }
 
-// 0: the sample's own 1024 x 400 window; 768: the same gauges in 1024 x 768.
+// 0: the sample's own 1024 x 600 window; 768: the same gauges in 1024 x 768.
 BENCHMARK(module_update)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(window_render)->Arg(0)->Arg(768)->Unit(benchmark::kMicrosecond);
 BENCHMARK(full_frame)->Arg(0)->Arg(768)->Unit(benchmark::kMicrosecond);
