@@ -37,6 +37,7 @@ extern GaugeHeader fuel_pump_switch_gauge;
 extern GaugeHeader shut_down_gauge;
 extern GaugeHeader magnetos_switch_gauge;
 extern GaugeHeader throttle_control_gauge;
+extern GaugeHeader breguet_timer_gauge;
 extern GaugeHeader starter_switch_gauge;
 extern GaugeHeader cowl_flaps_switch_gauge;
 extern GaugeHeader generator_switch_gauge;

@@ -53,6 +53,7 @@ constinit LinkageRecord Linkage = {
             &altimeter_gauge,
             &magnetos_switch_gauge,
             &throttle_control_gauge,
+            &breguet_timer_gauge,
             &starter_switch_gauge,
             &cowl_flaps_switch_gauge,
             &battery_switch_gauge,

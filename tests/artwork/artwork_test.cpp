@@ -146,10 +146,14 @@ constexpr MarkBand kMarkBands[] = {
     {"attitude_bank", 320, 360, 95, 104},
     {"adf_dial", 1370, 1300, 90, 95},
     {"nav_decimals_grip", 2020, 2000, 16, 20},
+    {"timer_hour", 420, 380, 93, 99},
+    {"timer_minute", 410, 380, 93, 99},
+    {"timer_seconds", 390, 380, 93, 99},
+    {"timer_counter", 400, 380, 24, 27},
 };
 void PrintTo(const MarkBand& band, std::ostream* out) { *out << band.name; }
 
-constexpr int kMarkBandCount = 9;
+constexpr int kMarkBandCount = 13;
 static_assert(std::size(kMarkBands) == kMarkBandCount);
 
 const Element* element_with_bitmap(int32_t bitmap) {

@@ -402,6 +402,64 @@ constexpr MouseRow attitude_mouse[] = {
     list_end(),
 };
 
+// --- The chronograph: clock hands on the simulator's clock, stop-watch
+// hands through their shared callback, the bezel turned by its own angle;
+// every button works through a handler.
+constexpr ElementRow breguet_timer_elements[] = {
+    {.kind = kStatic, .bitmap = 380, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kSprite,
+     .bitmap = 440,
+     .at = {12, 10},
+     .offset = {127, 129},
+     .flags = 0x4083,
+     .numbers = {0, 0, 1.0, 1.0, 1.0},
+     .callbacks = "rotation"},
+    {.kind = kNeedle,
+     .bitmap = 420,
+     .at = {127, 129},
+     .offset = {6, 6},
+     .flags = 0x4083,
+     .tokens = {557},
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 29}, {2, 21600, 127, 229}}}},
+    {.kind = kNeedle,
+     .bitmap = 410,
+     .at = {127, 129},
+     .offset = {7, 7},
+     .flags = 0x4083,
+     .tokens = {557},
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 29}, {2, 1800, 127, 229}}}},
+    {.kind = kNeedle,
+     .bitmap = 400,
+     .at = {127, 170},
+     .offset = {6, 6},
+     .flags = 0x4083,
+     .tokens = {604},
+     .callbacks = "value",
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 140}, {2, 450, 127, 200}}}},
+    {.kind = kNeedle,
+     .bitmap = 390,
+     .at = {127, 129},
+     .offset = {8, 8},
+     .flags = 0x4083,
+     .tokens = {604},
+     .callbacks = "value",
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 29}, {2, 30, 127, 229}}}},
+    {.kind = kStatic, .bitmap = 430, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow breguet_timer_mouse[] = {
+    parent({}, 43798),
+    callback_child({97, 253, 63, 55}, 5, kLeft),
+    callback_child({195, 255, 35, 43}, 1, kLeft | kRepeat),
+    callback_child({11, 67, 40, 116}, 1, kLeft | kRepeat),
+    callback_child({207, 67, 40, 116}, 2, kLeft | kRepeat),
+    parent_end(),
+    list_end(),
+};
+
 // --- The COM1 head: face, tuning knob turned by its own angle, main switch,
 // the frequency read-out and the power light; tuning, display and main
 // switch areas work through handlers.
@@ -1044,6 +1102,7 @@ constexpr GaugeDetail kDetails[] = {
     {"Vertical_Speed", vertical_speed_elements, vertical_speed_mouse},
     {"Turn_Coordinator", turn_coordinator_elements, turn_coordinator_mouse},
     {"Attitude", attitude_elements, attitude_mouse},
+    {"Breguet_Timer", breguet_timer_elements, breguet_timer_mouse},
     {"Battery_Switch", battery_switch_elements.rows, battery_switch_mouse},
     {"Avionics_Switch", avionics_switch_elements.rows, avionics_switch_mouse},
     {"Beacon_Lights_Switch", beacon_switch_elements.rows, beacon_switch_mouse},
@@ -1102,6 +1161,10 @@ constexpr CallRow kCalls[] = {
     {"Altimeter", 3, "y", kMovingYValue, 1019.5, 15},
     {"Altimeter", 3, "y", kMovingYValue, 1099.5, 95},
     {"Altimeter", 4, "y", kMovingYValue, 1099.5, 50},
+    // The stop-watch stopped at load, and the bezel at its first detent.
+    {"Breguet_Timer", 5, "value", kSourceValue, 75.4, 0},
+    {"Breguet_Timer", 6, "value", kSourceValue, 75.4, 0},
+    {"Breguet_Timer", 2, "rotation", kSourceValue, 0, 0},
     {"Generator_Switch", 2, "value", kSourceValue, 0, 0},
     {"Generator_Switch", 2, "value", kSourceValue, -2, 1},
     {"Pitot_Heat_Light", 2, "value", kSourceValue, 1, 0},
