@@ -150,10 +150,20 @@ constexpr MarkBand kMarkBands[] = {
     {"timer_minute", 410, 380, 93, 99},
     {"timer_seconds", 390, 380, 93, 99},
     {"timer_counter", 400, 380, 24, 27},
+    {"manifold_pressure", 1400, 1390, 101, 115},
+    {"tachometer", 1460, 1450, 97, 111},
+    {"oil_pressure", 2120, 2110, 61, 70},
+    {"oil_temperature", 2150, 2140, 59, 70},
+    {"cht", 1430, 1420, 131, 145},
+    {"carburetor_temp", 3120, 3110, 67, 79},
+    {"fuel_pressure", 2180, 2170, 59, 69},
+    {"fuel_quantity", 2470, 2460, 89, 101},
+    {"voltmeter", 2330, 2320, 95, 105},
+    {"oat", 2210, 2200, 67, 79},
 };
 void PrintTo(const MarkBand& band, std::ostream* out) { *out << band.name; }
 
-constexpr int kMarkBandCount = 13;
+constexpr int kMarkBandCount = 23;
 static_assert(std::size(kMarkBands) == kMarkBandCount);
 
 const Element* element_with_bitmap(int32_t bitmap) {

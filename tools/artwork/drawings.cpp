@@ -53,9 +53,10 @@ constexpr Family kFamilies[] = {
     radio_adf_drawings,
     registration_drawings,
     breguet_timer_drawings,
+    engine_dial_drawings,
 };
 // clang-format on
-static_assert(std::size(kFamilies) == 10);
+static_assert(std::size(kFamilies) == 11);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)
