@@ -35,8 +35,8 @@ TEST(SamplePanel, PlacesOnlyGaugesOfTheModuleOnTheAircraftsWindows) {
       EXPECT_TRUE(held) << placement.gauge << " at line " << placement.line;
     }
   }
-  // Main panel, throttle, fuel, electricity and radio stack.
-  EXPECT_EQ(idents, (std::set<uint32_t>{0, 10, 20, 30, 50}));
+  // Main panel, throttle, fuel, electricity, radio stack and compass.
+  EXPECT_EQ(idents, (std::set<uint32_t>{0, 10, 20, 30, 50, 75}));
   EXPECT_TRUE(config.colors.day && config.colors.night &&
               config.colors.luminous);
   EXPECT_EQ(config.windows[0].background, "main_panel.bmp");
