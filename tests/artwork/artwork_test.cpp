@@ -146,6 +146,20 @@ constexpr MarkBand kMarkBands[] = {
     {"attitude_bank", 320, 360, 95, 104},
     {"adf_dial", 1370, 1300, 90, 95},
     {"nav_decimals_grip", 2020, 2000, 16, 20},
+    {"timer_hour", 420, 380, 93, 99},
+    {"timer_minute", 410, 380, 93, 99},
+    {"timer_seconds", 390, 380, 93, 99},
+    {"timer_counter", 400, 380, 24, 27},
+    {"manifold_pressure", 1400, 1390, 101, 115},
+    {"tachometer", 1460, 1450, 97, 111},
+    {"oil_pressure", 2120, 2110, 61, 70},
+    {"oil_temperature", 2150, 2140, 59, 70},
+    {"cht", 1430, 1420, 131, 145},
+    {"carburetor_temp", 3120, 3110, 67, 79},
+    {"fuel_pressure", 2180, 2170, 59, 69},
+    {"fuel_quantity", 2470, 2460, 89, 101},
+    {"voltmeter", 2330, 2320, 95, 105},
+    {"oat", 2210, 2200, 67, 79},
     {"adf_bearing", 1160, 1140, 126, 138},
     {"vor_course", 2430, 2450, 112, 122},
     {"vor_deviation", 2380, 2450, 90, 102},
@@ -153,7 +167,7 @@ constexpr MarkBand kMarkBands[] = {
 };
 void PrintTo(const MarkBand& band, std::ostream* out) { *out << band.name; }
 
-constexpr int kMarkBandCount = 13;
+constexpr int kMarkBandCount = 27;
 static_assert(std::size(kMarkBands) == kMarkBandCount);
 
 const Element* element_with_bitmap(int32_t bitmap) {

@@ -402,6 +402,64 @@ constexpr MouseRow attitude_mouse[] = {
     list_end(),
 };
 
+// --- The chronograph: clock hands on the simulator's clock, stop-watch
+// hands through their shared callback, the bezel turned by its own angle;
+// every button works through a handler.
+constexpr ElementRow breguet_timer_elements[] = {
+    {.kind = kStatic, .bitmap = 380, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kSprite,
+     .bitmap = 440,
+     .at = {12, 10},
+     .offset = {127, 129},
+     .flags = 0x4083,
+     .numbers = {0, 0, 1.0, 1.0, 1.0},
+     .callbacks = "rotation"},
+    {.kind = kNeedle,
+     .bitmap = 420,
+     .at = {127, 129},
+     .offset = {6, 6},
+     .flags = 0x4083,
+     .tokens = {557},
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 29}, {2, 21600, 127, 229}}}},
+    {.kind = kNeedle,
+     .bitmap = 410,
+     .at = {127, 129},
+     .offset = {7, 7},
+     .flags = 0x4083,
+     .tokens = {557},
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 29}, {2, 1800, 127, 229}}}},
+    {.kind = kNeedle,
+     .bitmap = 400,
+     .at = {127, 170},
+     .offset = {6, 6},
+     .flags = 0x4083,
+     .tokens = {604},
+     .callbacks = "value",
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 140}, {2, 450, 127, 200}}}},
+    {.kind = kNeedle,
+     .bitmap = 390,
+     .at = {127, 129},
+     .offset = {8, 8},
+     .flags = 0x4083,
+     .tokens = {604},
+     .callbacks = "value",
+     .table_entries = 2,
+     .marks = {{{1, 0, 127, 29}, {2, 30, 127, 229}}}},
+    {.kind = kStatic, .bitmap = 430, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow breguet_timer_mouse[] = {
+    parent({}, 43798),
+    callback_child({97, 253, 63, 55}, 5, kLeft),
+    callback_child({195, 255, 35, 43}, 1, kLeft | kRepeat),
+    callback_child({11, 67, 40, 116}, 1, kLeft | kRepeat),
+    callback_child({207, 67, 40, 116}, 2, kLeft | kRepeat),
+    parent_end(),
+    list_end(),
+};
+
 // --- The COM1 head: face, tuning knob turned by its own angle, main switch,
 // the frequency read-out and the power light; tuning, display and main
 // switch areas work through handlers.
@@ -1200,6 +1258,234 @@ struct GaugeDetail {
   std::span<const MouseRow> mouse;
 };
 
+// --- Engine dials: face, needle, glass; three needles shape their value.
+constexpr ElementRow engine_dial(int32_t needle, XY at, XY offset,
+                                 int32_t token, const char* callback,
+                                 std::array<Failure, 4> failures, int entries,
+                                 std::array<Mark, 4> marks) {
+  return {.kind = kNeedle,
+          .bitmap = needle,
+          .at = at,
+          .offset = offset,
+          .flags = 0x4083,
+          .tokens = {token},
+          .callbacks = callback,
+          .failures = failures,
+          .table_entries = entries,
+          .marks = marks};
+}
+constexpr ElementRow manifold_elements[] = {
+    {.kind = kStatic, .bitmap = 1390, .at = {0, 0}, .flags = 0x4003},
+    engine_dial(1400, {150, 150}, {45, 16}, 391, "", {{{2, 0}}}, 6,
+                {{{1, -20.8791, 105, 260},
+                  {3, 1252.746, 90, 254},
+                  {4, 2087.91, 91, 49},
+                  {6, 4175.82, 210, 254}}}),
+    {.kind = kStatic, .bitmap = 1410, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow tachometer_elements[] = {
+    {.kind = kStatic, .bitmap = 1450, .at = {0, 0}, .flags = 0x4003},
+    engine_dial(1460, {151, 151}, {45, 16}, 390, "", {{{2, 0}, {20, 2}}}, 6,
+                {{{1, 0, 150, 260},
+                  {2, 300, 122, 260},
+                  {4, 2300, 256, 104},
+                  {6, 3500, 180, 259}}}),
+    {.kind = kStatic, .bitmap = 1470, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow oil_pressure_elements[] = {
+    {.kind = kStatic,
+     .bitmap = 2110,
+     .at = {0, 0},
+     .flags = 0x4003,
+     .failures = {{{2, 0}}}},
+    engine_dial(2120, {100, 100}, {36, 13}, 418, "value", {{{2, 0}}}, 5,
+                {{{1, -20879.1, 52, 160},
+                  {3, 20879.1, 172, 94},
+                  {4, 41758.2, 156, 152},
+                  {5, 62637.299999999996, 156, 152}}}),
+    {.kind = kStatic, .bitmap = 2130, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow oil_temperature_elements[] = {
+    {.kind = kStatic, .bitmap = 2140, .at = {0, 0}, .flags = 0x4003},
+    engine_dial(2150, {100, 100}, {36, 13}, 416, "", {{{2, 0}}}, 8,
+                {{{1, 489.87, 51, 161},
+                  {4, 635.67, 86, 26},
+                  {7, 707.67, 148, 155},
+                  {8, 761.67, 148, 155}}}),
+    {.kind = kStatic, .bitmap = 2160, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow cht_elements[] = {
+    {.kind = kStatic, .bitmap = 1420, .at = {0, 0}, .flags = 0x4003},
+    engine_dial(1430, {151, 230}, {0, 6}, 415, "", {{{2, 0}}}, 7,
+                {{{1, 489.87, 42, 120},
+                  {3, 671.67, 98, 87},
+                  {6, 1139.67, 270, 131},
+                  {7, 1391.67, 270, 131}}}),
+    {.kind = kStatic, .bitmap = 1440, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow carburetor_elements[] = {
+    {.kind = kStatic, .bitmap = 3110, .at = {0, 0}, .flags = 0x4003},
+    engine_dial(3120, {100, 141}, {0, 3}, 0, "value", {{{2, 0}, {20, 2}}}, 12,
+                {{{1, -50, 33, 85},
+                  {6, 0, 62, 56},
+                  {7, 40, 127, 56},
+                  {12, 90, 159, 82}}}),
+    {.kind = kStatic, .bitmap = 3130, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow fuel_pressure_elements[] = {
+    {.kind = kStatic, .bitmap = 2170, .at = {0, 0}, .flags = 0x4003},
+    engine_dial(2180, {100, 100}, {36, 13}, 425, "", {{{2, 0}}}, 5,
+                {{{1, -20.8791, 64, 166},
+                  {3, 626.373, 102, 28},
+                  {4, 1252.746, 139, 164},
+                  {5, 1461.537, 139, 164}}}),
+    {.kind = kStatic, .bitmap = 2190, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow manifold_mouse[] = {parent(), help_tooltip(12456),
+                                       parent_end(), list_end()};
+constexpr MouseRow tachometer_mouse[] = {parent(), help_tooltip(12817),
+                                         parent_end(), list_end()};
+constexpr MouseRow oil_pressure_mouse[] = {parent(), help_tooltip(12552),
+                                           parent_end(), list_end()};
+constexpr MouseRow oil_temperature_mouse[] = {parent(), help_tooltip(12528),
+                                              parent_end(), list_end()};
+constexpr MouseRow cht_mouse[] = {parent(), help_tooltip(12496), parent_end(),
+                                  list_end()};
+constexpr MouseRow carburetor_mouse[] = {
+    parent(),
+    text_tooltip("Admission air temperature (%1!d!\xB0"
+                 "C)",
+                 1),
+    parent_end(), list_end()};
+constexpr MouseRow fuel_pressure_mouse[] = {
+    parent(), text_tooltip("Fuel pressure (%1!d! pz)", 1), parent_end(),
+    list_end()};
+
+// --- Fuel quantities (rate-limited needles) and low-fuel lights.
+constexpr ElementRow fuel_quantity_elements(int32_t token) {
+  return {.kind = kNeedle,
+          .bitmap = 2470,
+          .at = {150, 150},
+          .offset = {14, 18},
+          .flags = 0x4083,
+          .tokens = {token},
+          .numbers = {48},
+          .callbacks = "value",
+          .failures = {{{20, 1}, {2, 0}}},
+          .table_entries = 5,
+          .marks = {{{1, -1, 105, 244},
+                     {2, 0, 105, 244},
+                     {3, 110, 150, 42},
+                     {5, 250, 199, 251}}}};
+}
+constexpr ElementRow fuel_left_elements[] = {
+    {.kind = kStatic, .bitmap = 2460, .at = {0, 0}, .flags = 0x4003},
+    fuel_quantity_elements(291),
+    {.kind = kStatic, .bitmap = 2480, .at = {0, 0}, .flags = 0x3},
+};
+constexpr ElementRow fuel_right_elements[] = {
+    {.kind = kStatic, .bitmap = 2460, .at = {0, 0}, .flags = 0x4003},
+    fuel_quantity_elements(297),
+    {.kind = kStatic, .bitmap = 2480, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow fuel_left_mouse[] = {
+    parent(),
+    parent({0, 0, 150, 300}),
+    text_tooltip("Fuel quantity left (%1!d! liters)", 1),
+    parent_end(),
+    parent_end(),
+    list_end()};
+constexpr MouseRow fuel_right_mouse[] = {
+    parent(),
+    parent({0, 0, 150, 300}),
+    text_tooltip("Fuel quantity right (%1!d! liters)", 1),
+    parent_end(),
+    parent_end(),
+    list_end()};
+constexpr ElementRow low_fuel_left_elements[] = {
+    {.kind = kStatic, .bitmap = 1280, .at = {0, 0}, .flags = 0x3},
+    {.kind = kIcon,
+     .bitmap = 1290,
+     .at = {0, 0},
+     .flags = 0x7,
+     .tokens = {291},
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value",
+     .failures = {{{20, 3}}}},
+};
+constexpr ElementRow low_fuel_right_elements[] = {
+    {.kind = kStatic, .bitmap = 1280, .at = {0, 0}, .flags = 0x3},
+    {.kind = kIcon,
+     .bitmap = 1290,
+     .at = {0, 0},
+     .flags = 0x7,
+     .tokens = {297},
+     .numbers = {1.0, 0, 1},
+     .callbacks = "value",
+     .failures = {{{20, 3}}}},
+};
+constexpr MouseRow low_fuel_left_mouse[] = {
+    parent(), text_tooltip("Left tank low level warning light (<20 liters)"),
+    parent_end(), list_end()};
+constexpr MouseRow low_fuel_right_mouse[] = {
+    parent(), text_tooltip("Right tank low level warning light (<20 liters)"),
+    parent_end(), list_end()};
+
+// --- Voltmeter, outside-air thermometer, flap indicator.
+constexpr ElementRow voltmeter_elements[] = {
+    {.kind = kStatic, .bitmap = 2320, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kNeedle,
+     .bitmap = 2330,
+     .at = {127, 173},
+     .offset = {0, 5},
+     .flags = 0x4083,
+     .tokens = {753},
+     .callbacks = "value",
+     .failures = {{{2, 0}, {20, 2}}},
+     .table_entries = 8,
+     .marks = {{{1, -1, 45, 96},
+                {3, 20, 50, 83},
+                {5, 29, 161, 66},
+                {8, 40, 205, 93}}}},
+    {.kind = kStatic, .bitmap = 2340, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kStatic, .bitmap = 2350, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow voltmeter_mouse[] = {
+    parent(), text_tooltip("Main bus voltage (%1!4.1f! volts)", 1),
+    parent_end(), list_end()};
+constexpr ElementRow oat_elements[] = {
+    {.kind = kStatic, .bitmap = 2200, .at = {0, 0}, .flags = 0x4003},
+    {.kind = kNeedle,
+     .bitmap = 2210,
+     .at = {100, 141},
+     .offset = {0, 3},
+     .flags = 0x4083,
+     .tokens = {341},
+     .table_entries = 12,
+     .marks = {{{1, -50, 33, 85},
+                {2, -40, 33, 85},
+                {7, 40, 127, 56},
+                {12, 90, 159, 82}}}},
+    {.kind = kStatic, .bitmap = 2220, .at = {0, 0}, .flags = 0x3},
+};
+constexpr MouseRow oat_mouse[] = {
+    parent(),
+    text_tooltip("Admission air temperature (%1!d!\xB0"
+                 "C)",
+                 1),
+    parent_end(), list_end()};
+constexpr ElementRow flaps_indicator_elements[] = {
+    {.kind = kStatic, .bitmap = 3030, .at = {0, 0}, .flags = 0x3},
+    {.kind = kSlider,
+     .bitmap = 3040,
+     .at = {3, 20},
+     .flags = 0x3,
+     .tokens = {0, 329},
+     .numbers = {0, 0.00579833984375}},
+};
+constexpr MouseRow flaps_indicator_mouse[] = {
+    parent(), text_tooltip("Flaps position (%1!d!\xB0)", 1), parent_end(),
+    list_end()};
 constexpr GaugeDetail kDetails[] = {
     {"Kneeboard_Toggle", kneeboard_toggle_elements, kneeboard_toggle_mouse},
     {"ATC_Toggle", atc_toggle_elements, atc_toggle_mouse},
@@ -1226,6 +1512,7 @@ constexpr GaugeDetail kDetails[] = {
     {"Vertical_Speed", vertical_speed_elements, vertical_speed_mouse},
     {"Turn_Coordinator", turn_coordinator_elements, turn_coordinator_mouse},
     {"Attitude", attitude_elements, attitude_mouse},
+    {"Breguet_Timer", breguet_timer_elements, breguet_timer_mouse},
     {"Battery_Switch", battery_switch_elements.rows, battery_switch_mouse},
     {"Avionics_Switch", avionics_switch_elements.rows, avionics_switch_mouse},
     {"Beacon_Lights_Switch", beacon_switch_elements.rows, beacon_switch_mouse},
@@ -1247,6 +1534,20 @@ constexpr GaugeDetail kDetails[] = {
     {"Fuel_Oil_Valve", valve_elements, valve_mouse},
     {"Cowl_Flaps_Switch", cowl_flaps_elements.rows, cowl_flaps_mouse},
     {"Flaps_Switch", flaps_elements.rows, flaps_mouse},
+    {"Manifold_Pressure", manifold_elements, manifold_mouse},
+    {"Tachometer", tachometer_elements, tachometer_mouse},
+    {"Oil_Pressure", oil_pressure_elements, oil_pressure_mouse},
+    {"Oil_Temperature", oil_temperature_elements, oil_temperature_mouse},
+    {"CHT_Indicator", cht_elements, cht_mouse},
+    {"Carburetor_Temp", carburetor_elements, carburetor_mouse},
+    {"Fuel_Pressure", fuel_pressure_elements, fuel_pressure_mouse},
+    {"Fuel_Quantity_Left", fuel_left_elements, fuel_left_mouse},
+    {"Fuel_Quantity_Right", fuel_right_elements, fuel_right_mouse},
+    {"Low_Fuel_Light_Left", low_fuel_left_elements, low_fuel_left_mouse},
+    {"Low_Fuel_Light_Right", low_fuel_right_elements, low_fuel_right_mouse},
+    {"Voltmeter", voltmeter_elements, voltmeter_mouse},
+    {"OAT_Indicator", oat_elements, oat_mouse},
+    {"Flaps_Indicator", flaps_indicator_elements, flaps_indicator_mouse},
     {"Shut_Down", shut_down_elements, shut_down_mouse},
     {"Gyro_Compass", gyro_compass_elements, gyro_compass_mouse},
     {"Whiskey_Compass", whiskey_compass_elements, whiskey_compass_mouse},
@@ -1288,6 +1589,10 @@ constexpr CallRow kCalls[] = {
     {"Altimeter", 3, "y", kMovingYValue, 1019.5, 15},
     {"Altimeter", 3, "y", kMovingYValue, 1099.5, 95},
     {"Altimeter", 4, "y", kMovingYValue, 1099.5, 50},
+    // The stop-watch stopped at load, and the bezel at its first detent.
+    {"Breguet_Timer", 5, "value", kSourceValue, 75.4, 0},
+    {"Breguet_Timer", 6, "value", kSourceValue, 75.4, 0},
+    {"Breguet_Timer", 2, "rotation", kSourceValue, 0, 0},
     {"Generator_Switch", 2, "value", kSourceValue, 0, 0},
     {"Generator_Switch", 2, "value", kSourceValue, -2, 1},
     {"Pitot_Heat_Light", 2, "value", kSourceValue, 1, 0},

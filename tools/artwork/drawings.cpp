@@ -52,10 +52,12 @@ constexpr Family kFamilies[] = {
     nav_transponder_drawings,
     radio_adf_drawings,
     registration_drawings,
+    breguet_timer_drawings,
+    engine_dial_drawings,
     heading_instrument_drawings,
 };
 // clang-format on
-static_assert(std::size(kFamilies) == 10);
+static_assert(std::size(kFamilies) == 12);
 
 const Drawing* find_drawing(int32_t id) {
   for (Family family : kFamilies)

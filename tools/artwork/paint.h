@@ -150,4 +150,6 @@ std::span<const Drawing> com_radio_drawings();
 std::span<const Drawing> nav_transponder_drawings();
 std::span<const Drawing> radio_adf_drawings();
 std::span<const Drawing> registration_drawings();
+std::span<const Drawing> breguet_timer_drawings();
+std::span<const Drawing> engine_dial_drawings();
 std::span<const Drawing> heading_instrument_drawings();
