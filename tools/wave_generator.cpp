@@ -117,8 +117,10 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
   put16(out, v >> 16);
 }
 
+// Byte by byte: GCC 12 takes a four-byte range insert into a fresh vector
+// for an overflow once optimised.
 void put_id(std::vector<uint8_t>& out, const char* id) {
-  out.insert(out.end(), id, id + 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id[i]));
 }
 
 }  // namespace
