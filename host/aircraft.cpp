@@ -404,6 +404,10 @@ double Aircraft::number(int32_t token) const {
 }
 
 int32_t Aircraft::integer(int32_t token) const {
+  if (!word_overrides_.empty()) {
+    const auto word = word_overrides_.find(token);
+    if (word != word_overrides_.end()) return word->second;
+  }
   switch (token) {
     case 16:
       return static_cast<int32_t>(to_bcd(adf_tenths_khz_ / 10 % 1000));
@@ -427,9 +431,19 @@ int32_t Aircraft::integer(int32_t token) const {
   }
 }
 
+void Aircraft::set_word(int32_t token, std::optional<int32_t> word) {
+  const AircraftVariable* row = find_aircraft_variable(token);
+  if (row == nullptr || !row->bcd) return;
+  if (word)
+    word_overrides_[token] = *word;
+  else
+    word_overrides_.erase(token);
+}
+
 bool Aircraft::set(int32_t token, double v) {
   const AircraftVariable* row = find_aircraft_variable(token);
   if (row == nullptr) return false;
+  word_overrides_.erase(token);
   if (!row->bcd) {
     slot(token) = v;
     if (token == 329) flaps_target_ = input(329, 0.0, kLeverFull);

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -77,6 +79,15 @@ class Aircraft {
   bool calculate(const char* expression, double* number, const char** text,
                  std::string& diagnostic);
 
+  // A BCD variable then reads exactly `word`, well-formed or not, until
+  // cleared with nullopt or set(); for handing gauges malformed words.
+  void set_word(int32_t token, std::optional<int32_t> word);
+  // The carburettor temperature the calculator answers; the model moves it
+  // on from there while it runs.
+  void set_carburetor_celsius(double celsius) {
+    engine_.carburetor_celsius = celsius;
+  }
+
   void set_registration(std::string registration);
   const std::string& registration() const { return registration_; }
 
@@ -125,6 +136,7 @@ class Aircraft {
   IdentAudio ident_audio_;
   bool model_enabled_ = true;
   std::string registration_;
+  std::map<int32_t, int32_t> word_overrides_;
   std::string text_result_;
   WindowActions window_actions_;
   std::vector<AircraftEvent> host_events_;

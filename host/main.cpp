@@ -2,6 +2,8 @@
 // configuration file and runs a scenario script against it, printing what
 // it observes.
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -16,6 +18,7 @@
 #include "host/render/render.h"
 #include "host/render/stb_files.h"
 #include "host/scenario.h"
+#include "host/validate.h"
 
 namespace {
 
@@ -30,6 +33,8 @@ enum ExitCode {
 void print_usage(std::ostream& out) {
   out << "usage: corvelain_host [--module PATH] --panel FILE [--script FILE]\n"
          "                      [--pictures DIR]\n"
+         "       corvelain_host validate [--module PATH] [--level N] [--seed "
+         "S]\n"
          "       corvelain_host --help-script\n"
          "\n"
          "Loads the instrument module, opens the visible windows of the panel\n"
@@ -45,6 +50,13 @@ void print_usage(std::ostream& out) {
          "  --pictures DIR at the end, each open window as DIR/<section>.png\n"
          "                 (Window00.png, Vcockpit01.png)\n"
          "  --help-script  the script commands, as a Markdown table\n"
+         "  validate       drives every gauge of the module through the host:\n"
+         "                 level 1 installs and updates each once, 2 adds\n"
+         "                 install/kill cycles, two copies and windows opened\n"
+         "                 and closed every frame, 3 click storms, drags and\n"
+         "                 special and random values (seed S, printed), 4 a\n"
+         "                 sound failure at every step (native build); exit\n"
+         "                 status 1 on any failure\n"
          "  --help         this text\n"
          "\n"
          "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
@@ -105,10 +117,57 @@ std::pair<int32_t, int32_t> placed_box(const GaugePlacement& placement,
   return fallback;
 }
 
+// corvelain_host validate [--module PATH] [--level N] [--seed S]
+int run_validate(int argc, char** argv) {
+  std::string module_path;
+  ValidateOptions options;
+  options.seed = static_cast<uint64_t>(
+      std::chrono::system_clock::now().time_since_epoch().count());
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg != "--module" && arg != "--level" && arg != "--seed")
+      return usage_error("validate: unknown option '" + arg + "'");
+    if (i + 1 >= argc || std::string(argv[i + 1]).empty())
+      return usage_error(arg + " needs a value");
+    const std::string value = argv[++i];
+    if (arg == "--module") {
+      module_path = value;
+      continue;
+    }
+    uint64_t number = 0;
+    const auto [end, ec] =
+        std::from_chars(value.data(), value.data() + value.size(), number);
+    if (ec != std::errc() || end != value.data() + value.size())
+      return usage_error(arg + " takes a whole number, not '" + value + "'");
+    if (arg == "--seed") {
+      options.seed = number;
+    } else if (!validate_level_supported(int(std::min<uint64_t>(number, 99)))) {
+      return usage_error("validate: this build has no level " + value);
+    } else {
+      options.level = int(number);
+    }
+  }
+  create_simulator_window();
+  LoadedModule module;
+  std::string error;
+  if (!load_module(module_path, module, error)) {
+    destroy_simulator_window();
+    return input_error(error);
+  }
+  const int64_t failures =
+      validate_module(module, options, std::cout, std::cerr);
+  std::cout.flush();
+  unload_module(module);
+  destroy_simulator_window();
+  return failures > 0 ? kExitExpectationFailed : kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   prepare_console();
+  if (argc >= 2 && std::string(argv[1]) == "validate")
+    return run_validate(argc, argv);
   std::string module_path, panel_path, script_path, pictures_path;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
