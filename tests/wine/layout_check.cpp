@@ -2,23 +2,30 @@
 // finds its two exported records and reads the gauge table, the element
 // chains and the mouse areas by byte offset alone. It shares no header with
 // the module on purpose, so that a wrong offset there cannot hide behind the
-// same wrong offset here.
+// same wrong offset here. Last it installs, updates and kills every gauge
+// with a callback, on the system's DirectSound, to see which notices each
+// acts on and which recording it loads.
 //
-//   layout_check [--list] MODULE
+//   layout_check [--list] [--expect GAUGE NOTICES RECORDING] MODULE
 //
 // Prints one line per failed check and closes with "N passed, N failed".
-// With --list it only lists the gauges it finds.
+// With --list it only lists the gauges it finds. With --expect it checks the
+// named gauge's notices (as "2, 12") and recording (0 for none) against the
+// given ones in place of its row.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -27,77 +34,80 @@ namespace {
 // What the module must hold.
 
 // Every gauge of the module in table order, with what its header and element
-// chain must show. Counts of element kinds are in kind order: static, needle,
-// string, slider, icon, moving image, sprite.
+// chain must show. `notices` lists the host notices its gauge callback acts
+// on, null when it has no callback. Counts of element kinds are in kind
+// order: static, needle, string, slider, icon, moving image, sprite.
+// `recording` is the WAVE resource its install loads, 0 for none.
 struct GaugeRow {
   const char* name;
   uint32_t width_mm;
-  bool gauge_callback;
+  const char* notices;
   std::array<int, 7> kinds;
   int clickable;
+  int recording;
 };
 
 constexpr GaugeRow kGaugeTable[] = {
-    {"Shut_Down", 30, true, {1, 0, 0, 0, 0, 0, 0}, 0},
-    {"Registration", 150, true, {1, 0, 1, 0, 0, 0, 0}, 0},
-    {"Kneeboard_Toggle", 19, false, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"ATC_Toggle", 19, false, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Map_Toggle", 19, false, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Invisible_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Close_Subpanel", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Radios_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Landing_View_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"GPS_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Throttle_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Compass_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Fuel_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Electricity_Toggle", 19, true, {1, 0, 0, 0, 0, 0, 0}, 1},
-    {"Radio_COM", 100, true, {1, 0, 1, 0, 2, 0, 1}, 4},
-    {"Radio_ADF", 100, true, {2, 3, 1, 0, 3, 0, 1}, 7},
-    {"Radio_NAV1", 100, true, {1, 2, 0, 0, 4, 4, 0}, 6},
-    {"Radio_NAV2", 100, true, {1, 2, 0, 0, 4, 4, 0}, 6},
-    {"Radio_IFF_XPDR", 100, true, {1, 0, 0, 0, 3, 4, 0}, 10},
-    {"Gyro_Compass", 100, false, {1, 1, 0, 0, 1, 1, 0}, 2},
-    {"Vertical_Speed", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Attitude", 100, false, {2, 1, 0, 1, 1, 0, 1}, 3},
-    {"Airspeed", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Turn_Coordinator", 100, false, {2, 1, 0, 1, 1, 0, 0}, 0},
-    {"Altimeter", 100, false, {2, 4, 0, 0, 0, 4, 0}, 2},
-    {"Manifold_Pressure", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"CHT_Indicator", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Tachometer", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Oil_Pressure", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Oil_Temperature", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Fuel_Pressure", 63, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Fuel_Quantity_Left", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Fuel_Quantity_Right", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Magnetos_Switch", 40, false, {1, 0, 0, 0, 1, 0, 0}, 2},
-    {"Carburetor_Temp", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"Throttle_Control", 180, false, {1, 0, 0, 3, 0, 0, 0}, 3},
-    {"Breguet_Timer", 100, false, {2, 4, 0, 0, 0, 0, 1}, 4},
-    {"Whiskey_Compass", 76, false, {1, 0, 0, 0, 0, 1, 0}, 0},
-    {"ADF_Indicator", 100, false, {2, 2, 0, 0, 0, 0, 1}, 2},
-    {"OAT_Indicator", 100, false, {2, 1, 0, 0, 0, 0, 0}, 0},
-    {"VOR1_Indicator", 100, false, {3, 4, 1, 0, 2, 0, 0}, 2},
-    {"Voltmeter", 100, false, {3, 1, 0, 0, 0, 0, 0}, 0},
-    {"Flaps_Indicator", 33, false, {1, 0, 0, 1, 0, 0, 0}, 0},
-    {"Starter_Switch", 30, true, {1, 0, 0, 0, 2, 0, 0}, 1},
-    {"Cowl_Flaps_Switch", 40, false, {1, 0, 0, 0, 1, 0, 0}, 2},
-    {"Battery_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Generator_Switch", 30, true, {1, 0, 0, 0, 2, 0, 0}, 1},
-    {"Avionics_Switch", 30, false, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Flaps_Switch", 40, false, {1, 0, 0, 0, 1, 0, 0}, 2},
-    {"Fuel_Oil_Valve", 30, true, {1, 0, 0, 0, 2, 0, 0}, 2},
-    {"Fuel_Pump_Switch", 25, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Navigation_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Landing_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Pitot_Heat_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Beacon_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Panel_Lights_Switch", 30, true, {1, 0, 0, 0, 1, 0, 0}, 1},
-    {"Low_Fuel_Light_Left", 76, false, {1, 0, 0, 0, 1, 0, 0}, 0},
-    {"Low_Fuel_Light_Right", 76, false, {1, 0, 0, 0, 1, 0, 0}, 0},
-    {"Generator_Light", 30, false, {1, 0, 0, 0, 1, 0, 0}, 0},
-    {"Pitot_Heat_Light", 30, false, {1, 0, 0, 0, 1, 0, 0}, 0},
+    {"Shut_Down", 30, "14", {1, 0, 0, 0, 0, 0, 0}, 0, 0},
+    {"Registration", 150, "2, 6", {1, 0, 1, 0, 0, 0, 0}, 0, 0},
+    {"Kneeboard_Toggle", 19, nullptr, {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"ATC_Toggle", 19, nullptr, {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Map_Toggle", 19, nullptr, {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Invisible_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Close_Subpanel", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Radios_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Landing_View_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"GPS_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Throttle_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Compass_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Fuel_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Electricity_Toggle", 19, "2", {1, 0, 0, 0, 0, 0, 0}, 1, 0},
+    {"Radio_COM", 100, "2, 6, 12", {1, 0, 1, 0, 2, 0, 1}, 4, 30},
+    {"Radio_ADF", 100, "2, 6, 12", {2, 3, 1, 0, 3, 0, 1}, 7, 30},
+    {"Radio_NAV1", 100, "2, 6, 12", {1, 2, 0, 0, 4, 4, 0}, 6, 10},
+    {"Radio_NAV2", 100, "2, 6, 12", {1, 2, 0, 0, 4, 4, 0}, 6, 10},
+    {"Radio_IFF_XPDR", 100, "2, 6, 12", {1, 0, 0, 0, 3, 4, 0}, 10, 30},
+    {"Gyro_Compass", 100, nullptr, {1, 1, 0, 0, 1, 1, 0}, 2, 0},
+    {"Vertical_Speed", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Attitude", 100, nullptr, {2, 1, 0, 1, 1, 0, 1}, 3, 0},
+    {"Airspeed", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Turn_Coordinator", 100, nullptr, {2, 1, 0, 1, 1, 0, 0}, 0, 0},
+    {"Altimeter", 100, nullptr, {2, 4, 0, 0, 0, 4, 0}, 2, 0},
+    {"Manifold_Pressure", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"CHT_Indicator", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Tachometer", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Oil_Pressure", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Oil_Temperature", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Fuel_Pressure", 63, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Fuel_Quantity_Left", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Fuel_Quantity_Right", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Magnetos_Switch", 40, nullptr, {1, 0, 0, 0, 1, 0, 0}, 2, 0},
+    {"Carburetor_Temp", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Throttle_Control", 180, nullptr, {1, 0, 0, 3, 0, 0, 0}, 3, 0},
+    {"Breguet_Timer", 100, nullptr, {2, 4, 0, 0, 0, 0, 1}, 4, 0},
+    {"Whiskey_Compass", 76, nullptr, {1, 0, 0, 0, 0, 1, 0}, 0, 0},
+    {"ADF_Indicator", 100, nullptr, {2, 2, 0, 0, 0, 0, 1}, 2, 0},
+    {"OAT_Indicator", 100, nullptr, {2, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"VOR1_Indicator", 100, nullptr, {3, 4, 1, 0, 2, 0, 0}, 2, 0},
+    {"Voltmeter", 100, nullptr, {3, 1, 0, 0, 0, 0, 0}, 0, 0},
+    {"Flaps_Indicator", 33, nullptr, {1, 0, 0, 1, 0, 0, 0}, 0, 0},
+    {"Starter_Switch", 30, "2, 12", {1, 0, 0, 0, 2, 0, 0}, 1, 10},
+    {"Cowl_Flaps_Switch", 40, nullptr, {1, 0, 0, 0, 1, 0, 0}, 2, 0},
+    {"Battery_Switch", 30, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Generator_Switch", 30, "2, 12", {1, 0, 0, 0, 2, 0, 0}, 1, 10},
+    {"Avionics_Switch", 30, nullptr, {1, 0, 0, 0, 1, 0, 0}, 1, 0},
+    {"Flaps_Switch", 40, nullptr, {1, 0, 0, 0, 1, 0, 0}, 2, 0},
+    {"Fuel_Oil_Valve", 30, "2, 12", {1, 0, 0, 0, 2, 0, 0}, 2, 10},
+    {"Fuel_Pump_Switch", 25, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Navigation_Lights_Switch", 30, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Landing_Lights_Switch", 30, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Pitot_Heat_Switch", 30, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Beacon_Lights_Switch", 30, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Panel_Lights_Switch", 30, "2, 12", {1, 0, 0, 0, 1, 0, 0}, 1, 10},
+    {"Low_Fuel_Light_Left", 76, nullptr, {1, 0, 0, 0, 1, 0, 0}, 0, 0},
+    {"Low_Fuel_Light_Right", 76, nullptr, {1, 0, 0, 0, 1, 0, 0}, 0, 0},
+    {"Generator_Light", 30, nullptr, {1, 0, 0, 0, 1, 0, 0}, 0, 0},
+    {"Pitot_Heat_Light", 30, nullptr, {1, 0, 0, 0, 1, 0, 0}, 0, 0},
 };
 constexpr int kGaugeCount = 60;
 static_assert(std::size(kGaugeTable) == kGaugeCount);
@@ -2043,9 +2053,9 @@ void check_gauge(FoundGauge& gauge) {
   expect_hex(name + " version", u32(h, 0x00), 0x320);
   if (gauge.row) {
     expect_eq(name + " default width", u32(h, 0x2C), gauge.row->width_mm);
-    expect(gauge.row->gauge_callback == (ptr(h, 0x54) != nullptr),
-           name + " gauge callback",
-           gauge.row->gauge_callback ? "missing" : "present, none expected");
+    const bool callback = gauge.row->notices != nullptr;
+    expect(callback == (ptr(h, 0x54) != nullptr), name + " gauge callback",
+           callback ? "missing" : "present, none expected");
   }
   if (ptr(h, 0x54)) expect_in_image(name + " gauge callback", ptr(h, 0x54), 1);
   expect_eq(name + " user word", u32(h, 0x58), 0);
@@ -2260,14 +2270,33 @@ void __stdcall lookup_var(void* var) {
   log_service("lookup_var(" + std::to_string(token) + ")");
   std::memset(static_cast<uint8_t*>(var) + 12, 0, 8);
 }
-int32_t __stdcall execute_calculator_code(const char* expression, double*,
-                                          int32_t*, const char**) {
+int32_t __stdcall execute_calculator_code(const char* expression,
+                                          double* number_result, int32_t*,
+                                          const char** text_result) {
   log_service(std::string("execute_calculator_code(") + expression + ")");
+  if (number_result != nullptr) *number_result = 0.0;
+  if (text_result != nullptr) *text_result = "N-CORV";
   return 0;
 }
 
-std::array<void*, 128> services = [] {
-  std::array<void*, 128> table{};
+// Every other entry records its number, so that a call through an entry the
+// module should not use shows up instead of jumping to nowhere.
+template <int kEntry>
+void __stdcall unused_service() {
+  log_service("service " + std::to_string(kEntry));
+}
+
+constexpr int kServiceCount = 80;
+
+template <int... kEntries>
+std::array<void*, kServiceCount> unused_services(
+    std::integer_sequence<int, kEntries...>) {
+  return {reinterpret_cast<void*>(&unused_service<kEntries>)...};
+}
+
+std::array<void*, kServiceCount> services = [] {
+  auto table =
+      unused_services(std::make_integer_sequence<int, kServiceCount>());
   table[35] = reinterpret_cast<void*>(&panel_window_toggle);
   table[36] = reinterpret_cast<void*>(&trigger_key_event);
   table[40] = reinterpret_cast<void*>(&lookup_var);
@@ -2314,6 +2343,227 @@ void check_call(const CallRow& call, const std::vector<FoundGauge>& gauges) {
          "\"" + service_log + "\", expected \"" + call.services + "\"");
 }
 
+// ---------------------------------------------------------------------------
+// Installing, updating and killing every gauge: which host notices its gauge
+// callback acts on, and which recording its install loads. The module's own
+// imports of FindResourceA and DirectSoundCreate go through recorders that
+// then call the real functions, so the sound engine runs on the system's
+// DirectSound as it does in the simulator.
+
+int import_calls = 0;
+std::vector<int> waves_asked;
+void* real_find_resource = nullptr;
+void* real_create_sound = nullptr;
+
+HRSRC WINAPI find_resource(HMODULE module, LPCSTR name, LPCSTR type) {
+  ++import_calls;
+  if (!IS_INTRESOURCE(type) && std::strcmp(type, "WAVE") == 0)
+    waves_asked.push_back(
+        IS_INTRESOURCE(name)
+            ? static_cast<int>(reinterpret_cast<uintptr_t>(name))
+            : -1);
+  return reinterpret_cast<decltype(&find_resource)>(real_find_resource)(
+      module, name, type);
+}
+
+HRESULT WINAPI create_sound(const GUID* device, void** created, void* outer) {
+  ++import_calls;
+  return reinterpret_cast<decltype(&create_sound)>(real_create_sound)(
+      device, created, outer);
+}
+
+struct Hook {
+  const char* name;
+  void* recorder;
+  void** real;
+};
+
+const Hook kHooks[] = {
+    {"FindResourceA", reinterpret_cast<void*>(&find_resource),
+     &real_find_resource},
+    {"DirectSoundCreate", reinterpret_cast<void*>(&create_sound),
+     &real_create_sound},
+};
+
+const IMAGE_NT_HEADERS* nt_headers() {
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.begin);
+  return reinterpret_cast<const IMAGE_NT_HEADERS*>(image.begin + dos->e_lfanew);
+}
+
+// Points the module's import slots of the hooked functions at the recorders.
+void hook_imports() {
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt_headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  std::array<int, std::size(kHooks)> found{};
+  const auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+      image.begin + imports.VirtualAddress);
+  for (; imports.VirtualAddress != 0 && library->Name != 0; ++library) {
+    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(
+        image.begin + library->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(
+        const_cast<uint8_t*>(image.begin) + library->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const auto* import = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
+          image.begin + names->u1.AddressOfData);
+      for (size_t h = 0; h < std::size(kHooks); ++h) {
+        if (std::strcmp(reinterpret_cast<const char*>(import->Name),
+                        kHooks[h].name) != 0)
+          continue;
+        DWORD protection = 0;
+        VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+        *kHooks[h].real = reinterpret_cast<void*>(slot->u1.Function);
+        slot->u1.Function = reinterpret_cast<uintptr_t>(kHooks[h].recorder);
+        VirtualProtect(slot, sizeof *slot, protection, &protection);
+        ++found[h];
+      }
+    }
+  }
+  for (size_t h = 0; h < std::size(kHooks); ++h)
+    expect_eq(std::string("module imports ") + kHooks[h].name, found[h], 1);
+}
+
+// The module's writable data, as one copy to compare before and after a
+// call: its sections marked writable, less the import slots (hooked here)
+// and the resources (the linker marks them writable; the module only reads
+// them).
+struct Span {
+  Address at;
+  size_t bytes;
+};
+std::vector<Span> writable_spans;
+
+void find_writable_spans() {
+  const IMAGE_NT_HEADERS* nt = nt_headers();
+  std::vector<Span> skipped;
+  for (int directory :
+       {IMAGE_DIRECTORY_ENTRY_IAT, IMAGE_DIRECTORY_ENTRY_RESOURCE}) {
+    const IMAGE_DATA_DIRECTORY& d = nt->OptionalHeader.DataDirectory[directory];
+    if (d.Size != 0)
+      skipped.push_back({image.begin + d.VirtualAddress, d.Size});
+  }
+  std::sort(skipped.begin(), skipped.end(),
+            [](const Span& a, const Span& b) { return a.at < b.at; });
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    if ((section->Characteristics & IMAGE_SCN_MEM_WRITE) == 0) continue;
+    Address at = image.begin + section->VirtualAddress;
+    const Address end = at + section->Misc.VirtualSize;
+    for (const Span& skip : skipped) {
+      if (skip.at + skip.bytes <= at || skip.at >= end) continue;
+      if (skip.at > at) writable_spans.push_back({at, size_t(skip.at - at)});
+      at = std::min(end, skip.at + skip.bytes);
+    }
+    if (at < end) writable_spans.push_back({at, size_t(end - at)});
+  }
+  expect(!writable_spans.empty(), "module sections", "none is writable");
+}
+
+std::vector<uint8_t> writable_copy() {
+  std::vector<uint8_t> copy;
+  for (const Span& s : writable_spans)
+    copy.insert(copy.end(), s.at, s.at + s.bytes);
+  return copy;
+}
+
+// The install notice first, every notice the module must ignore, then the
+// shut-down notice and the kill notice last, as the host removes a gauge.
+constexpr int32_t kNoticeOrder[] = {2,  0,  1,  3,  4,  5,  6,  7,  8,  9, 10,
+                                    11, 13, 15, 16, 17, 18, 19, 20, 14, 12};
+
+// Parameter texts that make an install do visible work: a toggle closes a
+// window, changes its face and its help; the plate sets its font and colour.
+struct ParameterRow {
+  const char* gauge;
+  const char* text;
+};
+constexpr ParameterRow kParameters[] = {
+    {"Invisible_Toggle", "a1b150h43913"},
+    {"Close_Subpanel", "a1b150h43913"},
+    {"Radios_Toggle", "a1b150h43913"},
+    {"Landing_View_Toggle", "a1b150h43913"},
+    {"GPS_Toggle", "a1b150h43913"},
+    {"Throttle_Toggle", "a1b150h43913"},
+    {"Compass_Toggle", "a1b150h43913"},
+    {"Fuel_Toggle", "a1b150h43913"},
+    {"Electricity_Toggle", "a1b150h43913"},
+    {"Registration", "r250g236b170fArial"},
+};
+
+// A row to check in place of a gauge's own notices and recording, to show
+// that a wrong row fails.
+GaugeRow replaced_row = {"", 0, nullptr, {}, 0, 0};
+
+using GaugeCallback = void(__stdcall*)(const void* gauge, int32_t notice,
+                                       void* extra);
+
+std::string joined(const std::vector<int>& numbers) {
+  std::string text;
+  for (int n : numbers) text += (text.empty() ? "" : ", ") + std::to_string(n);
+  return text;
+}
+
+void check_notices(const FoundGauge& gauge, HMODULE module,
+                   const GaugeRow& expected) {
+  const Address slot = ptr(gauge.header, 0x54);
+  if (slot == nullptr || expected.notices == nullptr) return;
+  const auto callback =
+      reinterpret_cast<GaugeCallback>(reinterpret_cast<uintptr_t>(slot));
+  char parameters[64] = "";
+  for (const ParameterRow& row : kParameters)
+    if (gauge.name == row.gauge)
+      std::snprintf(parameters, sizeof parameters, "%s", row.text);
+  char* const parameter_slot =
+      reinterpret_cast<char*>(const_cast<uint8_t*>(gauge.header) + 0x5C);
+  char* const parameter_text = parameters[0] != '\0' ? parameters : nullptr;
+  std::memcpy(parameter_slot, &parameter_text, 4);
+
+  std::vector<int> acted;
+  std::vector<int> installed_waves;
+  for (int32_t notice : kNoticeOrder) {
+    service_log.clear();
+    import_calls = 0;
+    waves_asked.clear();
+    const std::vector<uint8_t> before = writable_copy();
+    callback(gauge.header, notice, module);
+    if (!service_log.empty() || import_calls != 0 || writable_copy() != before)
+      acted.push_back(notice);
+    if (notice == 2)
+      installed_waves = waves_asked;
+    else
+      expect(waves_asked.empty(),
+             gauge.name + " notice " + std::to_string(notice),
+             "asked for WAVE " + joined(waves_asked));
+  }
+  std::memset(parameter_slot, 0, 4);
+
+  std::sort(acted.begin(), acted.end());
+  expect(joined(acted) == expected.notices, gauge.name + " notices",
+         "acts on " + (acted.empty() ? std::string("none") : joined(acted)) +
+             ", expected " + expected.notices);
+  const std::vector<int> wanted = expected.recording != 0
+                                      ? std::vector<int>{expected.recording}
+                                      : std::vector<int>{};
+  expect(installed_waves == wanted, gauge.name + " recording",
+         "install loads " +
+             (installed_waves.empty() ? std::string("none")
+                                      : joined(installed_waves)) +
+             ", expected " +
+             (wanted.empty() ? std::string("none") : joined(wanted)));
+}
+
+// The sound engine looks for the simulator's main window by class.
+HWND create_simulator_window() {
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = DefWindowProcA;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = "FS98MAIN";
+  RegisterClassA(&window_class);
+  return CreateWindowA("FS98MAIN", "layout_check", WS_OVERLAPPEDWINDOW, 0, 0,
+                       320, 200, nullptr, nullptr, window_class.hInstance,
+                       nullptr);
+}
+
 int run(const char* path, bool list_only) {
   const HMODULE module = LoadLibraryA(path);
   if (!expect(module != nullptr, std::string("load ") + path,
@@ -2324,6 +2574,8 @@ int run(const char* path, bool list_only) {
       reinterpret_cast<Address>(module) + dos->e_lfanew);
   image.begin = reinterpret_cast<Address>(module);
   image.end = image.begin + nt->OptionalHeader.SizeOfImage;
+  hook_imports();
+  find_writable_spans();
 
   const Address import_table = reinterpret_cast<Address>(
       reinterpret_cast<uintptr_t>(GetProcAddress(module, "ImportTable")));
@@ -2409,6 +2661,23 @@ int run(const char* path, bool list_only) {
     expect(service_log.empty(), "init and deinit routines",
            "called services: " + service_log);
   }
+  const HWND window = create_simulator_window();
+  expect(window != nullptr, "simulator window", "cannot be created");
+  bool replaced = replaced_row.name[0] == '\0';
+  for (const FoundGauge& gauge : gauges) {
+    if (gauge.row == nullptr) continue;
+    GaugeRow expected = *gauge.row;
+    if (gauge.name == replaced_row.name) {
+      expected.notices = replaced_row.notices;
+      expected.recording = replaced_row.recording;
+      replaced = true;
+    }
+    check_notices(gauge, module, expected);
+  }
+  expect(replaced, std::string("--expect ") + replaced_row.name,
+         "no such gauge");
+  DestroyWindow(window);
+
   expect(ptr(import_table, 4) == table_address, "ImportTable entry 0 pointer",
          "the module changed the stored service table");
   expect(FreeLibrary(module) != 0, "unload", "FreeLibrary failed");
@@ -2423,15 +2692,23 @@ int main(int argc, char** argv) {
   bool list_only = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--list") == 0)
+    if (std::strcmp(argv[i], "--list") == 0) {
       list_only = true;
-    else if (path == nullptr)
+    } else if (std::strcmp(argv[i], "--expect") == 0 && i + 3 < argc) {
+      replaced_row.name = argv[i + 1];
+      replaced_row.notices = argv[i + 2];
+      replaced_row.recording = std::atoi(argv[i + 3]);
+      i += 3;
+    } else if (path == nullptr) {
       path = argv[i];
-    else
+    } else {
       path = "";
+    }
   }
   if (path == nullptr || *path == '\0') {
-    std::fprintf(stderr, "usage: layout_check [--list] MODULE\n");
+    std::fprintf(stderr,
+                 "usage: layout_check [--list] "
+                 "[--expect GAUGE NOTICES RECORDING] MODULE\n");
     return 2;
   }
   const int status = run(path, list_only);
