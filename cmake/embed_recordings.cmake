@@ -7,7 +7,7 @@ function(embed_recordings output)
   string(APPEND body "#include \"sound/recordings.h\"\n\nnamespace {\n")
   set(rows "")
   foreach(id file IN ZIP_LISTS ids files)
-    set(path ${CMAKE_SOURCE_DIR}/resources/${file})
+    set(path ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../resources/${file})
     set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY
       CMAKE_CONFIGURE_DEPENDS ${path})
     file(READ ${path} hex HEX)

@@ -1,22 +1,69 @@
 #!/usr/bin/env bash
-# Fuzzes the panel reader with libFuzzer (clang), starting from every panel
-# file in the tree. Usage: scripts/fuzz.sh [RUNS] (default 1000000); any
-# sanitizer finding or crash stops it with a non-zero status and leaves the
-# input in build/fuzz/.
+# Builds the fuzz targets with clang and libFuzzer and runs each in turn:
+#   panel_config    the panel reader, seeded with every panel file in the tree
+#   parameter_text  the toggle gauges' parameter-text keys
+#   registration    the registration plate's style keys and line
+#   scenario        the scenario language, run against a small panel
+# Usage: scripts/fuzz.sh [--time SECONDS | RUNS] [TARGET...]
+# (default 1000000 runs of every target). Each run starts from the corpus
+# committed in tests/fuzz/corpus/TARGET and the inputs earlier runs kept in
+# build/fuzz/corpus/TARGET. Any sanitizer finding, failed check, crash,
+# time-out or memory blow-up stops it with a non-zero status and leaves the
+# input in build/fuzz/ (replay: build/fuzz/TARGET_fuzz FILE).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-runs="${1:-1000000}"
 build="$root/build/fuzz"
+all_targets=(panel_config parameter_text registration scenario)
+
+limit=(-runs=1000000)
+if [[ "${1:-}" == "--time" ]]; then
+  [[ "${2:-}" =~ ^[0-9]+$ ]] || { echo "fuzz.sh: --time needs SECONDS" >&2; exit 2; }
+  limit=(-max_total_time="$2")
+  shift 2
+elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
+  limit=(-runs="$1")
+  shift
+fi
+targets=("$@")
+[[ ${#targets[@]} -gt 0 ]] || targets=("${all_targets[@]}")
+for target in "${targets[@]}"; do
+  [[ " ${all_targets[*]} " == *" ${target%_fuzz} "* ]] ||
+    { echo "fuzz.sh: unknown target '$target' (${all_targets[*]})" >&2; exit 2; }
+done
 
 cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
-corpus="$build/corpus"
-mkdir -p "$corpus"
-find "$root/host/sample" "$root/tests/scenarios" -name '*.cfg' \
-  -exec cp {} "$corpus/" \;
-cd "$build"
-./panel_config_fuzz -runs="$runs" -max_len=8192 -print_final_stats=1 \
-  "$corpus" 2>&1 | tail -n 12
-exit "${PIPESTATUS[0]}"
+passed=0
+for target in "${targets[@]}"; do
+  target="${target%_fuzz}"
+  corpus="$build/corpus/$target"
+  mkdir -p "$corpus"
+  seeds=()
+  if [[ "$target" == panel_config ]]; then
+    find "$root/host/sample" "$root/tests" -name '*.cfg' -exec cp {} "$corpus/" \;
+  else
+    seeds=("$root/tests/fuzz/corpus/$target")
+  fi
+  case "$target" in
+    scenario) max_len=4096 ;;
+    panel_config) max_len=8192 ;;
+    *) max_len=512 ;;
+  esac
+  echo "== $target"
+  status=0
+  (cd "$build" && "./${target}_fuzz" "${limit[@]}" -max_len="$max_len" \
+    -timeout=30 -artifact_prefix="$build/${target}-" -print_final_stats=1 \
+    "$corpus" "${seeds[@]}") >"$build/$target.log" 2>&1 || status=$?
+  runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/$target.log")"
+  seconds="$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$build/$target.log")"
+  if [[ $status -ne 0 ]]; then
+    tail -n 40 "$build/$target.log"
+    echo "fuzz.sh: $target found a fault (log: $build/$target.log)" >&2
+    exit "$status"
+  fi
+  echo "$target: ${runs:-?} runs in ${seconds:-?} s, no finding"
+  passed=$((passed + 1))
+done
+echo "fuzz: $passed passed, 0 failed"

@@ -36,6 +36,11 @@ int32_t GAUGE_CALL fake_execute_calculator_code(const char* expression,
     *number = it == current->calculator_numbers.end() ? 0.0 : it->second;
   }
   if (text != nullptr) {
+    if (auto owned = current->calculator_text_pointers.find(expression);
+        owned != current->calculator_text_pointers.end()) {
+      *text = owned->second;
+      return 1;
+    }
     auto it = current->calculator_texts.find(expression);
     *text = it == current->calculator_texts.end() ? "" : it->second.c_str();
   }

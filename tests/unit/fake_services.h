@@ -30,6 +30,9 @@ class FakeServices {
   std::map<int32_t, int32_t> integers;
   std::map<std::string, double> calculator_numbers;
   std::map<std::string, std::string> calculator_texts;
+  // Handed back as they are (null too), before calculator_texts: for callers
+  // that own the bytes.
+  std::map<std::string, const char*> calculator_text_pointers;
   std::vector<ServiceCall> calls;
 
   // Only the calls that change something: events, window toggles, calculator.
