@@ -59,14 +59,9 @@ std::vector<double> table_angles(Pivot pivot,
     if (step > 0) counter_sweep += 360.0 - step;
   }
   const double start = direction_degrees(pivot, table[0].x, table[0].y);
-  bool clockwise = clockwise_sweep < counter_sweep;
-  if (clockwise_sweep == counter_sweep) {
-    // A tie reads across the top of the dial when one way passes straight
-    // up: the attitude's bank pointer then rides with the horizon card.
-    const bool counter_passes_up = start > 0 && start - counter_sweep < 0;
-    const bool clockwise_passes_up = start + clockwise_sweep > 360.0;
-    clockwise = clockwise_passes_up || !counter_passes_up;
-  }
+  // A tie turns clockwise: the attitude's bank pointer, due right at -90 and
+  // due left at 90, then swings through the bottom with its horizon card.
+  const bool clockwise = clockwise_sweep <= counter_sweep;
   angles.push_back(start);
   for (double step : steps) {
     const double turn = clockwise || step == 0 ? step : step - 360.0;

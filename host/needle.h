@@ -1,8 +1,7 @@
 // Needle angles from a calibration table. Angles are degrees clockwise from
 // straight up on the background (whose y axis points down). Every segment of
 // a table turns the same way in listing order: the way whose total sweep is
-// smaller; on a tie, the way that passes straight up if only one does, else
-// clockwise. Table angles are unwrapped, so a value beyond
+// smaller, clockwise on a tie. Table angles are unwrapped, so a value beyond
 // the table keeps turning with the end segment's slope.
 #pragma once
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "host/render/stb_files.h"
@@ -239,14 +240,52 @@ struct Layer {
 // the same bytes, looked up instead of divided for every pixel.
 struct TintTable {
   uint8_t lit[3][256];
+  bool identity = true;  // white light: every byte stays as it is
 
   explicit TintTable(Rgb tint) {
     const double tints[3] = {double(tint.red), double(tint.green),
                              double(tint.blue)};
     for (int c = 0; c < 3; ++c)
-      for (int v = 0; v < 256; ++v) lit[c][v] = to_byte(v * tints[c] / 255.0);
+      for (int v = 0; v < 256; ++v) {
+        lit[c][v] = to_byte(v * tints[c] / 255.0);
+        identity = identity && lit[c][v] == v;
+      }
   }
 };
+
+int64_t floor_div(int64_t a, int64_t b) {
+  const int64_t q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// Narrows [first, last] to the steps k at which the 32.32 fixed-point
+// coordinate start + k * step lies on one of `size` texels: the same texels
+// the per-pixel test would keep, found once a row.
+void keep_on_texels(int64_t start, int64_t step, int32_t size, int64_t& first,
+                    int64_t& last) {
+  const int64_t low = 0, high = (int64_t(size) << 32) - 1;
+  if (step == 0) {
+    if (start < low || start > high) last = first - 1;
+    return;
+  }
+  const int64_t a = step > 0 ? low - start : high - start;
+  const int64_t b = step > 0 ? high - start : low - start;
+  first = std::max(first, -floor_div(-a, step));
+  last = std::min(last, floor_div(b, step));
+}
+
+// A window pixel's column (or row) in a bitmap mapped without turning: -1
+// off the bitmap. Along a row of the window only x changes, so these are
+// worked out once a layer (columns) or once a row.
+int32_t texel_column(const Affine& map, double cx, double cy, int32_t width) {
+  const double f = fast_floor(map.x(cx, cy));
+  return f >= 0 && f < width ? int32_t(f) : -1;
+}
+
+int32_t texel_row(const Affine& map, double cx, double cy, int32_t height) {
+  const double f = fast_floor(map.y(cx, cy));
+  return f >= 0 && f < height ? int32_t(f) : -1;
+}
 
 void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
                 Rgb tint) {
@@ -279,6 +318,10 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
       if (first > last) continue;
       uint8_t* out = picture.at(int32_t(first), y);
       const uint8_t* texel = image.at(int32_t(first + dx), int32_t(ty));
+      if (!layer.keyed && table.identity) {
+        std::memcpy(out, texel, size_t(last - first + 1) * 3);
+        continue;
+      }
       for (int64_t x = first; x <= last; ++x, out += 3, texel += 3) {
         if (layer.keyed && is_key(texel)) continue;
         out[0] = table.lit[0][texel[0]];
@@ -294,22 +337,35 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
   const double limit = 1e9;
   const bool fixed_point = !layer.smooth && layer.window == nullptr &&
                            std::abs(back->xx) < 1e3 && std::abs(back->yx) < 1e3;
+  // A window bitmap that is not turned (moving images): which of its
+  // columns each window pixel sees is the same on every row.
+  const bool upright_window = layer.window != nullptr &&
+                              layer.to_window_bitmap.xy == 0 &&
+                              layer.to_window_bitmap.yx == 0;
+  std::vector<int32_t> window_columns;
+  if (upright_window)
+    for (int32_t x = area.x0; x <= area.x1; ++x)
+      window_columns.push_back(texel_column(
+          layer.to_window_bitmap, x + 0.5, area.y0 + 0.5, layer.window->width));
   for (int32_t y = area.y0; y <= area.y1; ++y) {
     uint8_t* out = picture.at(area.x0, y);
     if (fixed_point) {
       const double start_x = back->x(area.x0 + 0.5, y + 0.5);
       const double start_y = back->y(area.x0 + 0.5, y + 0.5);
       if (std::abs(start_x) < limit && std::abs(start_y) < limit) {
-        int64_t tx = int64_t(fast_floor(start_x * kOne));
-        int64_t ty = int64_t(fast_floor(start_y * kOne));
+        const int64_t row_x = int64_t(fast_floor(start_x * kOne));
+        const int64_t row_y = int64_t(fast_floor(start_y * kOne));
         const int64_t step_x = int64_t(fast_floor(back->xx * kOne));
         const int64_t step_y = int64_t(fast_floor(back->yx * kOne));
-        for (int32_t x = area.x0; x <= area.x1;
-             ++x, out += 3, tx += step_x, ty += step_y) {
-          const int64_t ix = tx >> 32, iy = ty >> 32;
-          if (ix < 0 || iy < 0 || ix >= image.width || iy >= image.height)
-            continue;
-          const uint8_t* texel = image.at(int32_t(ix), int32_t(iy));
+        int64_t first = 0, last = int64_t(area.x1) - area.x0;
+        keep_on_texels(row_x, step_x, image.width, first, last);
+        keep_on_texels(row_y, step_y, image.height, first, last);
+        if (first > last) continue;
+        out += first * 3;
+        int64_t tx = row_x + first * step_x, ty = row_y + first * step_y;
+        for (int64_t k = first; k <= last;
+             ++k, out += 3, tx += step_x, ty += step_y) {
+          const uint8_t* texel = image.at(int32_t(tx >> 32), int32_t(ty >> 32));
           if (layer.keyed && is_key(texel)) continue;
           out[0] = table.lit[0][texel[0]];
           out[1] = table.lit[1][texel[1]];
@@ -318,9 +374,18 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
         continue;
       }
     }
+    const int32_t window_row =
+        upright_window ? texel_row(layer.to_window_bitmap, area.x0 + 0.5,
+                                   y + 0.5, layer.window->height)
+                       : -1;
+    if (upright_window && window_row < 0) continue;
     for (int32_t x = area.x0; x <= area.x1; ++x, out += 3) {
       const double cx = x + 0.5, cy = y + 0.5;
-      if (layer.window != nullptr) {
+      if (upright_window) {
+        const int32_t column = window_columns[size_t(x - area.x0)];
+        if (column < 0 || is_key(layer.window->at(column, window_row)))
+          continue;
+      } else if (layer.window != nullptr) {
         const Sample open =
             sample_nearest(*layer.window, layer.to_window_bitmap.x(cx, cy),
                            layer.to_window_bitmap.y(cx, cy), true);
@@ -523,9 +588,14 @@ class GaugePainter {
          window, head->x, head->y);
   }
 
-  // The texture (the element's bitmap) scaled by the texture scales and
-  // shifted in its own frame, then turned about the centre of rotation;
-  // seen through the window (the next bitmap) at the element's position.
+  // The texture (the element's bitmap) scaled by the texture scales, then
+  // shifted and turned about the centre of rotation, seen through the window
+  // (the next bitmap) at the element's position. The shift and the turn move
+  // the texture's own frame under the window, so the picture moves against a
+  // positive shift and turns counter-clockwise for a positive rotation: the
+  // ADF card at heading 20 shows 20 under its index, and the attitude card
+  // shows the simulator's signs (pitch positive nose down, bank positive
+  // left).
   void paint_sprite(size_t index, const ElementHeader* head,
                     const ElementState& state) {
     const auto* e = reinterpret_cast<const SpriteElement*>(head);
@@ -543,11 +613,11 @@ class GaugePainter {
     const double cx = head->offset_x, cy = head->offset_y;
     const Affine scaled{double(e->texture_scale_x),
                         0,
-                        double(e->texture_scale_x) * (head->x - cx) + shift_x,
+                        double(e->texture_scale_x) * (head->x - cx) - shift_x,
                         0,
                         double(e->texture_scale_y),
-                        double(e->texture_scale_y) * (head->y - cy) + shift_y};
-    const Affine turn{cosine, -sine, 0, sine, cosine, 0};
+                        double(e->texture_scale_y) * (head->y - cy) - shift_y};
+    const Affine turn{cosine, sine, 0, -sine, cosine, 0};
     const Affine placed = compose(translation(cx, cy), compose(turn, scaled));
     draw(image, placed, head->image_flags, window, head->x, head->y);
   }

@@ -64,12 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Listed from 100 down to 50: still the short way round.
         {"NavDecimalsGrip", &kNavDecimalsGrip, 50, 100, 32.69},
         {"VorDeviationFullScale", &kVorDeviation, 127, -127, 78.69},
-        // Exactly opposite points: a tie passes straight up if one way
-        // does (the bank pointer rides over the top with the horizon
-        // card), else turns clockwise.
+        // Exactly opposite points: a tie turns clockwise (the bank pointer
+        // swings through the bottom with the horizon card).
         {"AltimeterHandTie", &kHundredsHand, 0, 500, 180},
-        {"BankPointerTieOverTheTop", &kBankPointer, -90, 90, -180},
-        {"BankPointerLevelPointsUp", &kBankPointer, -90, 0, -90},
+        {"BankPointerTieThroughTheBottom", &kBankPointer, -90, 90, 180},
+        {"BankPointerLevelPointsDown", &kBankPointer, -90, 0, 90},
         // The end slope continues without limit.
         {"AltimeterHandKeepsTurning", &kHundredsHand, 0, 1750, 630},
         {"AltimeterHandBelowZero", &kHundredsHand, 0, -250, -90},

@@ -250,7 +250,8 @@ TEST_F(Sprites, TurnAndScaleAboutTheirCentre) {
                                .rotation_token = 80,
                                .rotation_scale = -1.0,
                                .flags = 0x3});
-  add(&card.head).values[2] = -90;  // a quarter turn clockwise
+  // 90 times -1: the texture's frame turns a quarter clockwise.
+  add(&card.head).values[2] = 90;
   draw();
   // Half as long, now upright: red above the centre, blue below.
   EXPECT_EQ(pixel(picture, 10, 8), kRed);
@@ -272,11 +273,14 @@ TEST_F(Sprites, ShiftInTheirOwnFrameBeforeTurning) {
                                .rotation_scale = 1.0,
                                .flags = 0x3});
   ElementState& state = add(&card.head);
-  state.values[1] = 1;   // a pixel down the texture
-  state.values[2] = 90;  // then a quarter turn: down becomes left
+  // The texture's frame moves a pixel down, so the picture moves a pixel
+  // up; then a quarter turn counter-clockwise, so up becomes left and the
+  // bar's red half comes below the centre.
+  state.values[1] = 1;
+  state.values[2] = 90;
   draw();
-  EXPECT_EQ(pixel(picture, 8, 7), kRed);
-  EXPECT_EQ(pixel(picture, 8, 11), kBlue);
+  EXPECT_EQ(pixel(picture, 8, 11), kRed);
+  EXPECT_EQ(pixel(picture, 8, 7), kBlue);
   EXPECT_EQ(pixel(picture, 10, 8), kGrey);
   EXPECT_EQ(pixel(picture, 10, 11), kGrey);
 }
