@@ -4,6 +4,7 @@
 // the static records are initialised, so no code runs at load.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <span>
@@ -351,3 +352,9 @@ constexpr TooltipArg number_arg(TooltipNumberCallback callback) {
 }
 
 constexpr FailureEntry kFailuresEnd = {0, 0, 0};
+
+// What a callback hands the simulator must be a number it can draw: a NaN
+// or an infinity read from a variable gives the gauge's rest value instead.
+inline double finite_or(double value, double rest) {
+  return std::isfinite(value) ? value : rest;
+}

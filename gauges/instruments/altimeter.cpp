@@ -29,7 +29,8 @@ double GAUGE_CALL drum_roll(ElementHeader* head) {
   double roll = (remainder - place + roll_width) * (place / roll_width);
   if (!(roll > 0.0)) roll = 0.0;
   const double turned = whole_places + roll;
-  return turned - modulus * std::floor(turned / modulus);
+  // A setting too large to split into places shows the strip's start.
+  return finite_or(turned - modulus * std::floor(turned / modulus), 0.0);
 }
 
 constexpr MovingImageRow drum_row(int32_t x, double place) {

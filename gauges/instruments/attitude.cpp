@@ -2,6 +2,8 @@
 // state (token 288) and the miniature aircraft's setting (token 612); draws
 // the horizon card, bank pointer, caged flag and miniature aircraft; its
 // buttons send the aircraft-adjust and caging events.
+#include <cmath>
+
 #include "elements/declare.h"
 #include "gauges/gauge_table.h"
 
@@ -15,6 +17,7 @@ constexpr double kPitchLimit = 40.0;
 
 double GAUGE_CALL pitch_clamp(ElementHeader* head) {
   const double pitch = element_as<SpriteElement>(head)->y_source.value.number;
+  if (std::isnan(pitch)) return 0.0;
   if (pitch > kPitchLimit) return kPitchLimit;
   if (pitch < -kPitchLimit) return -kPitchLimit;
   return pitch;

@@ -84,6 +84,7 @@ double GAUGE_CALL oil_valve_gate(ElementHeader* head) {
 double GAUGE_CALL carburetor_reading(ElementHeader*) {
   execute_calculator_code(kCarburetorExpression, &carburetor_temperature_c,
                           nullptr, nullptr);
+  carburetor_temperature_c = finite_or(carburetor_temperature_c, 0.0);
   return carburetor_temperature_c;
 }
 
@@ -94,7 +95,8 @@ double GAUGE_CALL carburetor_tooltip(uint32_t, uint32_t, uint32_t, uint32_t,
 
 double GAUGE_CALL fuel_pressure_tooltip(uint32_t, uint32_t, uint32_t, uint32_t,
                                         uint32_t, uint32_t) {
-  return read_number_var(kFuelPressure) / kHostPressurePerKilopascal;
+  return finite_or(read_number_var(kFuelPressure) / kHostPressurePerKilopascal,
+                   0.0);
 }
 
 struct DialRow {

@@ -186,7 +186,8 @@ constexpr GaugeHeader lamp_header() {
 // --- Voltmeter ---------------------------------------------------------------
 
 double GAUGE_CALL voltmeter_store(ElementHeader* head) {
-  bus_volts_shown = element_as<NeedleElement>(head)->source.value.number;
+  bus_volts_shown =
+      finite_or(element_as<NeedleElement>(head)->source.value.number, 0.0);
   return bus_volts_shown;
 }
 
@@ -223,7 +224,7 @@ constinit MouseRect voltmeter_mouse_areas[] = {
 
 double GAUGE_CALL oat_tooltip(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                               uint32_t) {
-  outside_air_shown_c = read_number_var(kOutsideAirTemperature);
+  outside_air_shown_c = finite_or(read_number_var(kOutsideAirTemperature), 0.0);
   return outside_air_shown_c;
 }
 
@@ -255,7 +256,7 @@ constinit MouseRect oat_mouse_areas[] = {
 
 double GAUGE_CALL flaps_tooltip(uint32_t, uint32_t, uint32_t, uint32_t,
                                 uint32_t, uint32_t) {
-  return flap_degrees(read_number_var(kFlapPosition));
+  return finite_or(flap_degrees(read_number_var(kFlapPosition)), 0.0);
 }
 
 constinit ElementChain flaps_chain{

@@ -253,7 +253,7 @@ double GAUGE_CALL course_readout(ElementHeader* head) {
   const double course = e->sources[0].value.number;
   if (e->text != nullptr && e->characters >= 0)
     std::snprintf(e->text, size_t(e->characters) + 1, "%03.0f", course);
-  return course;
+  return finite_or(course, 0.0);
 }
 
 double GAUGE_CALL course_insert(uint32_t, uint32_t, uint32_t, uint32_t,

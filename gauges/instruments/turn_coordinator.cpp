@@ -14,7 +14,7 @@ constexpr double kFlagOffAboveVolts = 20.0;
 
 double GAUGE_CALL ball_rise(ElementHeader* head) {
   const double ball = element_as<SliderElement>(head)->y_source.value.number;
-  return ball * ball;
+  return finite_or(ball * ball, 0.0);
 }
 
 double GAUGE_CALL power_flag(ElementHeader* head) {
@@ -23,7 +23,8 @@ double GAUGE_CALL power_flag(ElementHeader* head) {
 }
 
 double GAUGE_CALL turn_rate(ElementHeader* head) {
-  return element_as<NeedleElement>(head)->source.value.number * 0.00390625;
+  return finite_or(
+      element_as<NeedleElement>(head)->source.value.number * 0.00390625, 0.0);
 }
 
 constinit NonlinearityEntry symbol_table[] = {
