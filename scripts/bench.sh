@@ -1,11 +1,154 @@
 #!/usr/bin/env bash
-# Builds the native tree as Release without sanitizers (build/release) and
-# runs the benchmarks. Extra arguments go to the benchmark program, e.g.
-# --benchmark_filter=full_frame.
+# Measures what a frame costs in the module, the host and the renderer, and
+# what loading the module costs under Wine, on the sample panel with every
+# window open; prints one Markdown table (BENCHMARKS.md says what each row
+# counts). Not a test: nothing here passes or fails on a figure.
+#
+#   scripts/bench.sh [--quick]
+#
+# --quick runs few frames and iterations: every figure, none of them steady.
+# The native side is a Release build without sanitizers in build/release;
+# the Windows side is the Windows build in build/windows (another with
+# BENCH_WINDOWS_BUILD=DIR), configured here if it is not there yet.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release \
+release="$root/build/release"
+windows="${BENCH_WINDOWS_BUILD:-$root/build/windows}"
+jobs=$(nproc)
+[ "$jobs" -gt 8 ] && jobs=8
+
+quick=false
+case "${1:-}" in
+  --quick) quick=true ;;
+  "") ;;
+  *)
+    echo "usage: scripts/bench.sh [--quick]" >&2
+    exit 2
+    ;;
+esac
+if $quick; then
+  module_frames=90 host_frames=900 wine_runs=1 min_time=0.02
+else
+  module_frames=1800 host_frames=18000 wine_runs=7 min_time=1
+fi
+
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$release" -DCMAKE_BUILD_TYPE=Release \
   -DWITH_SANITIZERS=OFF >/dev/null
-cmake --build "$root/build/release" -j"$(nproc)" --target frame_benchmark \
+cmake --build "$release" -j"$jobs" --target corvelain_host frame_benchmark \
   >/dev/null
-"$root/build/release/benchmarks/frame_benchmark" "$@"
+if [ ! -f "$windows/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$windows" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$windows" -j"$jobs" \
+  --target corvelain_instr corvelain_host bare_program >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+panel="$root/host/sample/panel.cfg"
+all_windows="$root/benchmarks/all_windows.scn"
+host="$release/host/corvelain_host"
+
+# A script opening every window of the sample panel, then running N frames.
+frames_script() {
+  cat "$all_windows" >"$work/frames_$1.scn"
+  echo "frames $1" >>"$work/frames_$1.scn"
+  echo "$work/frames_$1.scn"
+}
+
+now_ns() { date +%s%N; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# P1: instructions executed inside the module's notice 6 and element
+# callbacks (entered through the host's two out-of-line callers), the host
+# services they call left out; the run with N frames less the run with none.
+module_instructions() {
+  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.$1" \
+    --collect-atstart=no \
+    --toggle-collect='*send_update_notice*' \
+    --toggle-collect='*element_callback_value*' \
+    --toggle-collect='*lookup_var_service*' \
+    --toggle-collect='*trigger_key_event_service*' \
+    --toggle-collect='*panel_window_toggle_service*' \
+    --toggle-collect='*execute_calculator_code_service*' \
+    "$host" --panel "$panel" --script "$(frames_script "$1")" \
+    >/dev/null 2>"$work/callgrind.$1.log"
+  awk '/^(summary|totals):/ { print $2; exit }' "$work/callgrind.$1"
+}
+module_none=$(module_instructions 0)
+module_many=$(module_instructions "$module_frames")
+p1=$(((module_many - module_none) / module_frames))
+
+# H1: the whole headless run, start-up included, against the simulated time.
+h1_script=$(frames_script "$host_frames")
+h1_runs=()
+for _ in 1 2 3; do
+  start=$(now_ns)
+  "$host" --panel "$panel" --script "$h1_script" >/dev/null
+  h1_runs+=($(($(now_ns) - start)))
+done
+h1_ns=$(printf '%s\n' "${h1_runs[@]}" | median)
+h1=$(awk -v f="$host_frames" -v ns="$h1_ns" 'BEGIN { printf "%.0f", f / 18 / (ns / 1e9) }')
+
+# P2: Google Benchmark, one frame = the update of every open window and the
+# drawing of one window.
+"$release/benchmarks/frame_benchmark" --benchmark_min_time="$min_time" \
+  --benchmark_format=csv >"$work/frames.csv" 2>/dev/null
+
+# P3: whole processes under Wine, median of several runs each.
+wine_time() {
+  local runs=() start
+  for _ in $(seq "$wine_runs"); do
+    start=$(now_ns)
+    bash "$root/scripts/wine-run.sh" "$@" >/dev/null 2>&1
+    runs+=($(($(now_ns) - start)))
+  done
+  printf '%s\n' "${runs[@]}" | median
+}
+# One run first so that both timings find the Wine prefix made.
+bash "$root/scripts/wine-run.sh" "$windows/benchmarks/bare_program.exe" \
+  >/dev/null 2>&1
+bare_ns=$(wine_time "$windows/benchmarks/bare_program.exe")
+loaded_ns=$(wine_time "$windows/corvelain_host.exe" --panel "$panel" \
+  --script "$all_windows")
+
+# P4: the module file and what it carries.
+gau_bytes=$(stat -c %s "$windows/Corvelain_Instr.gau")
+bitmap_count=$(find "$windows/generated/artwork" -name '*.bmp' | wc -l)
+bitmap_bytes=$(find "$windows/generated/artwork" -name '*.bmp' -printf '%s\n' |
+  awk '{ s += $1 } END { print s + 0 }')
+wave_count=$(find "$root/resources" -name '*.wav' | wc -l)
+wave_bytes=$(find "$root/resources" -name '*.wav' -printf '%s\n' |
+  awk '{ s += $1 } END { print s + 0 }')
+
+kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB", b / 1024 }'; }
+ms() { awk -v ns="$1" 'BEGIN { printf "%.0f ms", ns / 1e6 }'; }
+
+cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
+echo "Machine: ${cpu:-unknown}, $(nproc) cores, $(uname -sm)$($quick && echo ', --quick')"
+echo
+echo "| figure | what | measured | goal |"
+echo "|---|---|---|---|"
+echo "| P1 | the module's own cost of one full-panel frame (every window open) | $p1 instructions (mean of $module_frames frames) | at most 10,000 |"
+echo "| H1 | headless host, full sample panel, no pictures ($host_frames frames, whole process) | $h1 x real time ($(ms "$h1_ns")) | at least 10,000 x |"
+awk -F, -v goal_size=1024x768 '
+  $1 ~ /^"frame\// {
+    name = $1; gsub(/"/, "", name)
+    split(name, part, "/")
+    unit = $5; gsub(/"/, "", unit)
+    t = $3 / (unit == "us" ? 1000 : unit == "ns" ? 1e6 : 1)
+    goal = part[3] == goal_size ? "at most 2 ms" : "-"
+    printf "| P2 | one frame of [%s] at %s, update and render | %.2f ms | %s |\n",
+      part[2], part[3], t, goal
+  }
+  $1 ~ /^"update\// {
+    unit = $5; gsub(/"/, "", unit)
+    t = $3 * (unit == "ms" ? 1000 : unit == "ns" ? 0.001 : 1)
+    printf "| P2 | the update alone, every window open (host and module) | %.1f us | - |\n", t
+  }' "$work/frames.csv"
+echo "| P3 | under Wine: host loading the module and installing every gauge, less a bare program | $(ms $((loaded_ns - bare_ns))) ($(ms "$loaded_ns") against $(ms "$bare_ns"), ratio $(awk -v a="$loaded_ns" -v b="$bare_ns" 'BEGIN { printf "%.2f", a / b }'), median of $wine_runs) | at most 300 ms |"
+echo "| P4 | Corvelain_Instr.gau | $(kib "$gau_bytes") | - |"
+echo "| P4 | its bitmaps ($bitmap_count) and recordings ($wave_count) | $(kib "$bitmap_bytes") and $(kib "$wave_bytes") | - |"

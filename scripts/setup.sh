@@ -13,6 +13,7 @@ packages=(
   wine wine32:i386
   xvfb xauth
   libasound2-plugins:i386 alsa-utils
+  valgrind
 )
 
 missing=()
