@@ -49,7 +49,8 @@ for target in "${targets[@]}"; do
   case "$target" in
     scenario) max_len=4096 ;;
     panel_config) max_len=8192 ;;
-    *) max_len=512 ;;
+    registration) max_len=512 ;;
+    parameter_text) max_len=128 ;;
   esac
   echo "== $target"
   status=0

@@ -27,7 +27,7 @@ constexpr const char* kToggleNames[] = {
 
 // A view step of n sends n events; past this the click is left out so that
 // one input stays fast.
-constexpr int64_t kMaxViewSteps = 1000;
+constexpr int64_t kMaxViewSteps = 64;
 
 void check(bool ok) {
   if (!ok) __builtin_trap();
