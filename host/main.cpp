@@ -33,8 +33,8 @@ enum ExitCode {
 void print_usage(std::ostream& out) {
   out << "usage: corvelain_host [--module PATH] --panel FILE [--script FILE]\n"
          "                      [--pictures DIR]\n"
-         "       corvelain_host validate [--module PATH] [--level N] [--seed "
-         "S]\n"
+         "       corvelain_host validate [--module PATH] [--level N]\n"
+         "                               [--seed S] [--cycles N]\n"
          "       corvelain_host --help-script\n"
          "\n"
          "Loads the instrument module, opens the visible windows of the panel\n"
@@ -56,7 +56,8 @@ void print_usage(std::ostream& out) {
          "                 and closed every frame, 3 click storms, drags and\n"
          "                 special and random values (seed S, printed), 4 a\n"
          "                 sound failure at every step (native build); exit\n"
-         "                 status 1 on any failure\n"
+         "                 status 1 on any failure; --cycles N install and\n"
+         "                 kill cycles at level 2 (1000)\n"
          "  --help         this text\n"
          "\n"
          "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
@@ -118,6 +119,7 @@ std::pair<int32_t, int32_t> placed_box(const GaugePlacement& placement,
 }
 
 // corvelain_host validate [--module PATH] [--level N] [--seed S]
+//                          [--cycles N]
 int run_validate(int argc, char** argv) {
   std::string module_path;
   ValidateOptions options;
@@ -125,7 +127,8 @@ int run_validate(int argc, char** argv) {
       std::chrono::system_clock::now().time_since_epoch().count());
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg != "--module" && arg != "--level" && arg != "--seed")
+    if (arg != "--module" && arg != "--level" && arg != "--seed" &&
+        arg != "--cycles")
       return usage_error("validate: unknown option '" + arg + "'");
     if (i + 1 >= argc || std::string(argv[i + 1]).empty())
       return usage_error(arg + " needs a value");
@@ -141,6 +144,8 @@ int run_validate(int argc, char** argv) {
       return usage_error(arg + " takes a whole number, not '" + value + "'");
     if (arg == "--seed") {
       options.seed = number;
+    } else if (arg == "--cycles") {
+      options.cycles = int(std::min<uint64_t>(number, 1000000));
     } else if (!validate_level_supported(int(std::min<uint64_t>(number, 99)))) {
       return usage_error("validate: this build has no level " + value);
     } else {
