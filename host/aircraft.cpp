@@ -161,13 +161,20 @@ constexpr bool tokens_ascending() {
 }
 static_assert(tokens_ascending());
 
+// The row of every token up to the largest, -1 where there is none: every
+// bound variable of every element is looked up every frame.
+constexpr auto kRowOfToken = [] {
+  std::array<int16_t, kVariables[kVariableCount - 1].token + 1> rows{};
+  for (int16_t& row : rows) row = -1;
+  for (std::size_t i = 0; i < kVariableCount; ++i)
+    rows[static_cast<std::size_t>(kVariables[i].token)] =
+        static_cast<int16_t>(i);
+  return rows;
+}();
+
 std::ptrdiff_t index_of(int32_t token) {
-  auto* end = std::end(kVariables);
-  auto* row = std::lower_bound(
-      std::begin(kVariables), end, token,
-      [](const AircraftVariable& v, int32_t t) { return v.token < t; });
-  if (row == end || row->token != token) return -1;
-  return row - std::begin(kVariables);
+  if (token < 0 || token >= static_cast<int32_t>(kRowOfToken.size())) return -1;
+  return kRowOfToken[static_cast<std::size_t>(token)];
 }
 
 // Events, by the number the simulator gives them.

@@ -126,28 +126,38 @@ void collect_elements(ElementHeader** list, std::vector<ElementHeader*>& out) {
   }
 }
 
+// At most three of something, kept off the heap: no element has more bound
+// variables or value slots, and every element wants them every frame.
+template <typename T>
+struct UpToThree {
+  T items[3] = {};
+  size_t count = 0;
+  const T* begin() const { return items; }
+  const T* end() const { return items + count; }
+};
+
 // The bound variables of an element, in field order.
-std::vector<ModuleVar*> bound_vars(ElementHeader* head) {
+UpToThree<ModuleVar*> bound_vars(ElementHeader* head) {
   switch (head->kind) {
     case kNeedle:
-      return {&element_as<NeedleElement>(head)->source};
+      return {{&element_as<NeedleElement>(head)->source}, 1};
     case kString: {
       auto* e = element_as<StringElement>(head);
-      return {&e->sources[0], &e->sources[1], &e->sources[2]};
+      return {{&e->sources[0], &e->sources[1], &e->sources[2]}, 3};
     }
     case kSlider: {
       auto* e = element_as<SliderElement>(head);
-      return {&e->x_source, &e->y_source};
+      return {{&e->x_source, &e->y_source}, 2};
     }
     case kIcon:
-      return {&element_as<IconElement>(head)->source};
+      return {{&element_as<IconElement>(head)->source}, 1};
     case kMovingImage: {
       auto* e = element_as<MovingImageElement>(head);
-      return {&e->x_source, &e->y_source};
+      return {{&e->x_source, &e->y_source}, 2};
     }
     case kSprite: {
       auto* e = element_as<SpriteElement>(head);
-      return {&e->x_source, &e->y_source, &e->rotation_source};
+      return {{&e->x_source, &e->y_source, &e->rotation_source}, 3};
     }
     default:
       return {};
@@ -160,33 +170,36 @@ struct ValueSlot {
   ElementCallback callback;
 };
 
-std::vector<ValueSlot> value_slots(ElementHeader* head) {
+UpToThree<ValueSlot> value_slots(ElementHeader* head) {
   switch (head->kind) {
     case kNeedle: {
       auto* e = element_as<NeedleElement>(head);
-      return {{&e->source, e->callback}};
+      return {{{&e->source, e->callback}}, 1};
     }
     case kString: {
       auto* e = element_as<StringElement>(head);
-      return {{&e->sources[0], e->callback}};
+      return {{{&e->sources[0], e->callback}}, 1};
     }
     case kSlider: {
       auto* e = element_as<SliderElement>(head);
-      return {{&e->x_source, e->x_callback}, {&e->y_source, e->y_callback}};
+      return {{{&e->x_source, e->x_callback}, {&e->y_source, e->y_callback}},
+              2};
     }
     case kIcon: {
       auto* e = element_as<IconElement>(head);
-      return {{&e->source, e->callback}};
+      return {{{&e->source, e->callback}}, 1};
     }
     case kMovingImage: {
       auto* e = element_as<MovingImageElement>(head);
-      return {{&e->x_source, e->x_callback}, {&e->y_source, e->y_callback}};
+      return {{{&e->x_source, e->x_callback}, {&e->y_source, e->y_callback}},
+              2};
     }
     case kSprite: {
       auto* e = element_as<SpriteElement>(head);
-      return {{&e->x_source, e->x_callback},
-              {&e->y_source, e->y_callback},
-              {&e->rotation_source, e->rotation_callback}};
+      return {{{&e->x_source, e->x_callback},
+               {&e->y_source, e->y_callback},
+               {&e->rotation_source, e->rotation_callback}},
+              3};
     }
     default:
       return {};
@@ -415,9 +428,24 @@ void Host::service_calculate(const char* expression, double* number,
   if (number_out == nullptr && integer != nullptr) number_out = &local_number;
   std::string diagnostic;
   std::string result;
+  CalculatorResult& last = calculator_results_[source];
   if (expression != nullptr &&
       aircraft_.calculate(expression, number_out, text, diagnostic)) {
     if (integer != nullptr) *integer = saturating_int32(*number_out);
+    // A gauge asks every frame: the same answer is not put in words again.
+    const bool same_number =
+        number_out == nullptr ? !last.had_number
+                              : last.had_number && *number_out == last.number;
+    const bool same_text =
+        text == nullptr ? !last.had_text
+                        : last.had_text && last.text == (*text ? *text : "");
+    if (!last.shown.empty() && same_number && same_text &&
+        last.shown.rfind("failed", 0) != 0)
+      return;
+    last.had_number = number_out != nullptr;
+    last.number = number_out != nullptr ? *number_out : 0;
+    last.had_text = text != nullptr;
+    last.text = text != nullptr && *text ? *text : "";
     if (number_out != nullptr) result = "= " + fixed_text(*number_out);
     if (text != nullptr)
       result += std::string(result.empty() ? "" : " ") + "= \"" +
@@ -429,9 +457,8 @@ void Host::service_calculate(const char* expression, double* number,
     result = "failed: " + (expression ? diagnostic : "no expression");
   }
   // A gauge asks every frame; the transcript shows what changes.
-  std::string& last = calculator_results_[source];
-  if (last != result) {
-    last = result;
+  if (last.shown != result) {
+    last.shown = result;
     observe("calculate \"" + source + "\" " + result);
   }
 }
@@ -555,12 +582,11 @@ void Host::run_frames(int64_t frames) {
   for (int64_t f = 0; f < frames; ++f) {
     ++frame_;
     aircraft_.advance(1.0 / kFramesPerSecond);
-    for (size_t w = 0; w < panel_.windows.size(); ++w) {
-      for (GaugeInstance& gauge : instances_) {
-        if (gauge.window != w || !gauge.installed || !window_open_[w]) continue;
-        update(gauge);
-        apply_window_actions();
-      }
+    // Window by window: the instances were made in window order.
+    for (GaugeInstance& gauge : instances_) {
+      if (!gauge.installed || !window_open_[gauge.window]) continue;
+      update(gauge);
+      apply_window_actions();
     }
     apply_window_actions();
   }
@@ -596,11 +622,11 @@ void Host::evaluate(GaugeInstance& gauge, size_t index) {
     text->text = state.text.data();
   }
   double values[3] = {0, 0, 0};
-  const std::vector<ValueSlot> slots = value_slots(head);
-  for (size_t s = 0; s < slots.size(); ++s)
-    values[s] = slots[s].callback
-                    ? element_callback_value(slots[s].callback, head)
-                    : bound_value(*slots[s].source);
+  const UpToThree<ValueSlot> slots = value_slots(head);
+  for (size_t s = 0; s < slots.count; ++s)
+    values[s] = slots.items[s].callback
+                    ? element_callback_value(slots.items[s].callback, head)
+                    : bound_value(*slots.items[s].source);
   if (head->kind == kString) state.text.back() = '\0';
 
   const bool frozen = actions.freeze && state.updated;

@@ -177,5 +177,13 @@ class Host {
   std::vector<ServiceCall> calls_;
   std::vector<Observation> observations_;
   std::vector<SentEvent> sent_events_;
-  std::map<std::string, std::string> calculator_results_;
+  // The latest answer to each expression, as shown and as given.
+  struct CalculatorResult {
+    std::string shown;
+    bool had_number = false;
+    double number = 0;
+    bool had_text = false;
+    std::string text;
+  };
+  std::map<std::string, CalculatorResult> calculator_results_;
 };
