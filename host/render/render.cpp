@@ -192,17 +192,20 @@ Sample sample_smooth(const Image& image, double x, double y, bool keyed) {
   if (!(left >= -1 && top >= -1 && left < image.width && top < image.height))
     return s;
   const double wx = fx - left, wy = fy - top;
+  const double weights[4] = {(1 - wx) * (1 - wy), wx * (1 - wy), (1 - wx) * wy,
+                             wx * wy};
+  // Whole texel numbers from here: left and top are at least -1.
+  const int32_t column = int32_t(left), row = int32_t(top);
   double sum[3] = {0, 0, 0};
-  for (int dy = 0; dy < 2; ++dy)
-    for (int dx = 0; dx < 2; ++dx) {
-      const double tx = left + dx, ty = top + dy;
-      if (tx < 0 || ty < 0 || tx >= image.width || ty >= image.height) continue;
-      const uint8_t* p = image.at(int32_t(tx), int32_t(ty));
-      if (keyed && is_key(p)) continue;
-      const double w = (dx ? wx : 1 - wx) * (dy ? wy : 1 - wy);
-      for (int c = 0; c < 3; ++c) sum[c] += w * p[c];
-      s.alpha += w;
-    }
+  for (int i = 0; i < 4; ++i) {
+    const int32_t tx = column + (i & 1), ty = row + (i >> 1);
+    if (tx < 0 || ty < 0 || tx >= image.width || ty >= image.height) continue;
+    const uint8_t* p = image.at(tx, ty);
+    if (keyed && is_key(p)) continue;
+    const double w = weights[i];
+    for (int c = 0; c < 3; ++c) sum[c] += w * p[c];
+    s.alpha += w;
+  }
   if (s.alpha > 0) {
     const double share = 1 / s.alpha;
     for (int c = 0; c < 3; ++c) s.rgb[c] = sum[c] * share;
@@ -363,6 +366,18 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
         if (first > last) continue;
         out += first * 3;
         int64_t tx = row_x + first * step_x, ty = row_y + first * step_y;
+        if (step_y == 0) {
+          // Not turned: the whole run reads one row of texels.
+          const uint8_t* texels = image.at(0, int32_t(ty >> 32));
+          for (int64_t k = first; k <= last; ++k, out += 3, tx += step_x) {
+            const uint8_t* texel = texels + (tx >> 32) * 3;
+            if (layer.keyed && is_key(texel)) continue;
+            out[0] = table.lit[0][texel[0]];
+            out[1] = table.lit[1][texel[1]];
+            out[2] = table.lit[2][texel[2]];
+          }
+          continue;
+        }
         for (int64_t k = first; k <= last;
              ++k, out += 3, tx += step_x, ty += step_y) {
           const uint8_t* texel = image.at(int32_t(tx >> 32), int32_t(ty >> 32));
