@@ -94,7 +94,8 @@ h1_ns=$(printf '%s\n' "${h1_runs[@]}" | median)
 h1=$(awk -v f="$host_frames" -v ns="$h1_ns" 'BEGIN { printf "%.0f", f / 18 / (ns / 1e9) }')
 
 # P2: Google Benchmark, one frame = the update of every open window and the
-# drawing of one window.
+# drawing of one window; its CPU time, which other work on the machine
+# disturbs less than the wall clock.
 "$release/benchmarks/frame_benchmark" --benchmark_min_time="$min_time" \
   --benchmark_format=csv >"$work/frames.csv" 2>/dev/null
 
@@ -139,14 +140,14 @@ awk -F, -v goal_size=1024x768 '
     name = $1; gsub(/"/, "", name)
     split(name, part, "/")
     unit = $5; gsub(/"/, "", unit)
-    t = $3 / (unit == "us" ? 1000 : unit == "ns" ? 1e6 : 1)
+    t = $4 / (unit == "us" ? 1000 : unit == "ns" ? 1e6 : 1)
     goal = part[3] == goal_size ? "at most 2 ms" : "-"
     printf "| P2 | one frame of [%s] at %s, update and render | %.2f ms | %s |\n",
       part[2], part[3], t, goal
   }
   $1 ~ /^"update\// {
     unit = $5; gsub(/"/, "", unit)
-    t = $3 * (unit == "ms" ? 1000 : unit == "ns" ? 0.001 : 1)
+    t = $4 * (unit == "ms" ? 1000 : unit == "ns" ? 0.001 : 1)
     printf "| P2 | the update alone, every window open (host and module) | %.1f us | - |\n", t
   }' "$work/frames.csv"
 echo "| P3 | under Wine: host loading the module and installing every gauge, less a bare program | $(ms $((loaded_ns - bare_ns))) ($(ms "$loaded_ns") against $(ms "$bare_ns"), ratio $(awk -v a="$loaded_ns" -v b="$bare_ns" 'BEGIN { printf "%.2f", a / b }'), median of $wine_runs) | at most 300 ms |"
