@@ -81,8 +81,8 @@ constexpr ParameterRow kParameterTexts[] = {
 const char* const kOddParameterTexts[] = {
     "",
     "tMAIN_PANEL cMAIN_PANEL oMAIN_PANEL aMAIN_PANEL",
-    "r999g-5b b h99999999999 fAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"
-    "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA p-7 t o c",
+    ("r999g-5b b h99999999999 fAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"
+     "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA p-7 t o c"),
 };
 
 // The windows the validation panel holds besides the gauge's own
@@ -333,7 +333,6 @@ class GaugeBench {
              const ValidateOptions& options, std::ostream& out,
              std::ostream& err)
       : module_(module),
-        header_(header),
         options_(options),
         out_(out),
         err_(err),
@@ -851,7 +850,6 @@ class GaugeBench {
   }
 
   const LoadedModule& module_;
-  GaugeHeader* header_;
   const ValidateOptions& options_;
   std::ostream& out_;
   std::ostream& err_;
