@@ -5,10 +5,13 @@
 #include "host/render/render.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <tuple>
 
 #include "host/render/stb_files.h"
 #include "host/render/text.h"
@@ -237,6 +240,7 @@ struct Layer {
   // Only where this bitmap, fixed on the background, is not the key colour.
   const Image* window = nullptr;
   Affine to_window_bitmap;  // window pixels to the window bitmap's pixels
+  LayerCache* cache = nullptr;
 };
 
 // What blend() makes of an opaque texel under a tint, by channel and value:
@@ -255,6 +259,17 @@ struct TintTable {
       }
   }
 };
+
+// The table of a tint, made once: a frame draws a hundred layers under the
+// same one or two tints.
+const TintTable& tint_table(Rgb tint) {
+  static std::map<uint32_t, TintTable> tables;
+  const uint32_t key = uint32_t(tint.red) << 16 | uint32_t(tint.green) << 8 |
+                       uint32_t(tint.blue);
+  auto found = tables.find(key);
+  if (found == tables.end()) found = tables.emplace(key, TintTable(tint)).first;
+  return found->second;
+}
 
 int64_t floor_div(int64_t a, int64_t b) {
   const int64_t q = a / b;
@@ -290,6 +305,45 @@ int32_t texel_row(const Affine& map, double cx, double cy, int32_t height) {
   return f >= 0 && f < height ? int32_t(f) : -1;
 }
 
+}  // namespace
+
+// A gauge's bitmaps are drawn two to three times smaller than they are, so
+// sampling them reads texels scattered over far more memory than the
+// window: a layer drawn the same way as before is copied from what it made
+// then, runs of opaque pixels row by row.
+struct LayerCache {
+  struct Key {
+    const Image* image;
+    std::array<uint64_t, 6> map;  // the bits of the inverse mapping
+    int32_t area[4];
+    bool keyed;
+    uint8_t tint[3];
+    auto tied() const {
+      return std::tie(image, map, area[0], area[1], area[2], area[3], keyed,
+                      tint[0], tint[1], tint[2]);
+    }
+    bool operator<(const Key& other) const { return tied() < other.tied(); }
+  };
+  struct Run {
+    int32_t x, y, length;
+    size_t offset;  // into bytes
+  };
+  struct Layer {
+    int sightings = 0;
+    bool cacheable = true;
+    std::vector<Run> runs;
+    std::vector<uint8_t> bytes;
+  };
+  // Sliders and the like move every frame: a layer is kept once it is seen
+  // a second time, and the whole cache goes when it grows past these.
+  static constexpr size_t kMaxLayers = 2048;
+  static constexpr size_t kMaxBytes = size_t(64) << 20;
+  std::map<Key, Layer> layers;
+  size_t bytes = 0;
+};
+
+namespace {
+
 void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
                 Rgb tint) {
   const std::optional<Affine> back = inverse(layer.to_window);
@@ -303,7 +357,7 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
                                  layer.window->height, picture));
   }
   if (area.empty()) return;
-  const TintTable table(tint);
+  const TintTable& table = tint_table(tint);
   const Image& image = *layer.image;
   const bool whole_pixel_shift =
       back->xx == 1 && back->xy == 0 && back->yx == 0 && back->yy == 1 &&
@@ -340,6 +394,76 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
   const double limit = 1e9;
   const bool fixed_point = !layer.smooth && layer.window == nullptr &&
                            std::abs(back->xx) < 1e3 && std::abs(back->yx) < 1e3;
+  if (layer.cache != nullptr && fixed_point && back->xy == 0 && back->yx == 0) {
+    LayerCache::Key key{.image = &image,
+                        .map = {std::bit_cast<uint64_t>(back->xx),
+                                std::bit_cast<uint64_t>(back->xy),
+                                std::bit_cast<uint64_t>(back->x0),
+                                std::bit_cast<uint64_t>(back->yx),
+                                std::bit_cast<uint64_t>(back->yy),
+                                std::bit_cast<uint64_t>(back->y0)},
+                        .area = {area.x0, area.y0, area.x1, area.y1},
+                        .keyed = layer.keyed,
+                        .tint = {tint.red, tint.green, tint.blue}};
+    auto& layers = layer.cache->layers;
+    if ((layers.size() >= LayerCache::kMaxLayers ||
+         layer.cache->bytes >= LayerCache::kMaxBytes) &&
+        !layers.count(key)) {
+      layers.clear();
+      layer.cache->bytes = 0;
+    }
+    LayerCache::Layer& cached = layers[key];
+    if (cached.cacheable && cached.sightings < 2 && ++cached.sightings == 2) {
+      // What the fixed-point rows below would write, kept: the same texels,
+      // tinted the same way.
+      for (int32_t y = area.y0; y <= area.y1 && cached.cacheable; ++y) {
+        const double start_x = back->x(area.x0 + 0.5, y + 0.5);
+        const double start_y = back->y(area.x0 + 0.5, y + 0.5);
+        if (!(std::abs(start_x) < limit && std::abs(start_y) < limit)) {
+          cached.cacheable = false;
+          break;
+        }
+        const int64_t row_x = int64_t(fast_floor(start_x * kOne));
+        const int64_t row_y = int64_t(fast_floor(start_y * kOne));
+        const int64_t step_x = int64_t(fast_floor(back->xx * kOne));
+        int64_t first = 0, last = int64_t(area.x1) - area.x0;
+        keep_on_texels(row_x, step_x, image.width, first, last);
+        keep_on_texels(row_y, 0, image.height, first, last);
+        const uint8_t* texels =
+            first <= last ? image.at(0, int32_t(row_y >> 32)) : nullptr;
+        bool in_run = false;
+        int64_t tx = row_x + first * step_x;
+        for (int64_t k = first; k <= last; ++k, tx += step_x) {
+          const uint8_t* texel = texels + (tx >> 32) * 3;
+          if (layer.keyed && is_key(texel)) {
+            in_run = false;
+            continue;
+          }
+          if (!in_run)
+            cached.runs.push_back({.x = int32_t(area.x0 + k),
+                                   .y = y,
+                                   .length = 0,
+                                   .offset = cached.bytes.size()});
+          in_run = true;
+          ++cached.runs.back().length;
+          cached.bytes.push_back(table.lit[0][texel[0]]);
+          cached.bytes.push_back(table.lit[1][texel[1]]);
+          cached.bytes.push_back(table.lit[2][texel[2]]);
+        }
+      }
+      if (!cached.cacheable) {
+        cached.runs.clear();
+        cached.bytes.clear();
+      }
+      layer.cache->bytes += cached.bytes.size();
+    }
+    if (cached.cacheable && cached.sightings == 2) {
+      for (const LayerCache::Run& run : cached.runs)
+        std::memcpy(picture.at(run.x, run.y), cached.bytes.data() + run.offset,
+                    size_t(run.length) * 3);
+      return;
+    }
+  }
   // A window bitmap that is not turned (moving images): which of its
   // columns each window pixel sees is the same on every row.
   const bool upright_window = layer.window != nullptr &&
@@ -432,14 +556,17 @@ Rgb from_colorref(uint32_t colour) {
 
 void fill(Image& picture, const PixelRect& area, Rgb colour, Rgb tint) {
   if (area.empty()) return;
-  const TintTable table(tint);
+  const TintTable& table = tint_table(tint);
   const uint8_t lit[3] = {table.lit[0][colour.red], table.lit[1][colour.green],
                           table.lit[2][colour.blue]};
-  for (int32_t y = area.y0; y <= area.y1; ++y) {
-    uint8_t* out = picture.at(area.x0, y);
-    for (int32_t x = area.x0; x <= area.x1; ++x, out += 3)
-      out[0] = lit[0], out[1] = lit[1], out[2] = lit[2];
-  }
+  uint8_t* const first = picture.at(area.x0, area.y0);
+  uint8_t* out = first;
+  for (int32_t x = area.x0; x <= area.x1; ++x, out += 3)
+    out[0] = lit[0], out[1] = lit[1], out[2] = lit[2];
+  // Every other row is a copy of the first.
+  const size_t row_bytes = size_t(area.x1 - area.x0 + 1) * 3;
+  for (int32_t y = area.y0 + 1; y <= area.y1; ++y)
+    std::memcpy(picture.at(area.x0, y), first, row_bytes);
 }
 
 // Shift of a moving image's picture along one axis: the value's place
@@ -457,12 +584,13 @@ class GaugePainter {
  public:
   GaugePainter(Image& picture, const GaugeInstance& gauge,
                BitmapSource& bitmaps, const Lighting& lighting,
-               std::vector<std::string>& notes)
+               std::vector<std::string>& notes, LayerCache* cache)
       : picture_(picture),
         gauge_(gauge),
         bitmaps_(bitmaps),
         lighting_(lighting),
-        notes_(notes) {}
+        notes_(notes),
+        cache_(cache) {}
 
   void paint() {
     if (gauge_.header == nullptr || gauge_.elements.empty() ||
@@ -532,6 +660,7 @@ class GaugePainter {
       layer.window = window;
       layer.to_window_bitmap = *from_window;
     }
+    layer.cache = cache_;
     draw_layer(picture_, layer, clip_, element_tint(flags, lighting_));
   }
 
@@ -681,6 +810,7 @@ class GaugePainter {
   BitmapSource& bitmaps_;
   const Lighting& lighting_;
   std::vector<std::string>& notes_;
+  LayerCache* cache_;
   GaugeFrame frame_;
   Affine to_window_;
   PixelRect clip_;
@@ -727,8 +857,8 @@ std::optional<GaugeFrame> gauge_frame(const GaugePlacement& placement,
 
 void draw_gauge(Image& picture, const GaugeInstance& gauge,
                 BitmapSource& bitmaps, const Lighting& lighting,
-                std::vector<std::string>& notes) {
-  GaugePainter(picture, gauge, bitmaps, lighting, notes).paint();
+                std::vector<std::string>& notes, LayerCache* cache) {
+  GaugePainter(picture, gauge, bitmaps, lighting, notes, cache).paint();
 }
 
 void draw_placeholder(Image& picture, const GaugePlacement& placement) {
@@ -781,6 +911,7 @@ WindowPicture WindowRenderer::render(Host& host, size_t window_index,
   WindowPicture out;
   const PanelConfig& panel = host.panel();
   if (window_index >= panel.windows.size()) return out;
+  if (!layers_) layers_ = std::make_shared<LayerCache>();
   const PanelWindow& window = panel.windows[window_index];
   const Image* backdrop = background(window);
   int32_t width = window.width, height = window.height;
@@ -818,7 +949,7 @@ WindowPicture WindowRenderer::render(Host& host, size_t window_index,
     if (gauge == nullptr || gauge->header == nullptr)
       draw_placeholder(picture, placement);
     else if (gauge->installed)
-      draw_gauge(picture, *gauge, *bitmaps_, lighting, notes);
+      draw_gauge(picture, *gauge, *bitmaps_, lighting, notes, layers_.get());
   }
   // A bitmap missing from a gauge placed twice is one note.
   std::set<std::string> seen;

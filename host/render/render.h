@@ -40,12 +40,18 @@ std::optional<GaugeFrame> gauge_frame(const GaugePlacement& placement,
                                       int32_t background_height,
                                       uint32_t default_width);
 
+// Scaled bitmaps that are not turned, as last resampled for a window, kept
+// while their mapping stays the same (render.cpp). The images they were
+// taken from must outlive it.
+struct LayerCache;
+
 // Draws an installed gauge's element chain into `picture`, clipped to the
 // gauge's background. What cannot be drawn (a bitmap the module does not
-// hold) is added to `notes` and the rest is drawn.
+// hold) is added to `notes` and the rest is drawn. With a cache, layers
+// drawn the same way frame after frame are resampled once.
 void draw_gauge(Image& picture, const GaugeInstance& gauge,
                 BitmapSource& bitmaps, const Lighting& lighting,
-                std::vector<std::string>& notes);
+                std::vector<std::string>& notes, LayerCache* cache = nullptr);
 
 // An outlined box with the gauge's name, for a gauge of another module.
 void draw_placeholder(Image& picture, const GaugePlacement& placement);
@@ -69,6 +75,7 @@ class WindowRenderer {
 
   std::unique_ptr<BitmapSource> bitmaps_;
   std::map<std::string, std::optional<Image>> backgrounds_;
+  std::shared_ptr<LayerCache> layers_;  // of bitmaps_' images
 };
 
 // False with the reason in `error` when the file cannot be written.
