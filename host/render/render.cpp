@@ -186,40 +186,12 @@ Sample sample_nearest(const Image& image, double x, double y, bool keyed) {
   return s;
 }
 
-// Bilinear between the four nearest texel centres; texels outside the image
-// and key texels weigh nothing, so edges fade instead of turning black.
-Sample sample_smooth(const Image& image, double x, double y, bool keyed) {
-  Sample s;
-  const double fx = x - 0.5, fy = y - 0.5;
-  const double left = fast_floor(fx), top = fast_floor(fy);
-  if (!(left >= -1 && top >= -1 && left < image.width && top < image.height))
-    return s;
-  const double wx = fx - left, wy = fy - top;
-  const double weights[4] = {(1 - wx) * (1 - wy), wx * (1 - wy), (1 - wx) * wy,
-                             wx * wy};
-  // Whole texel numbers from here: left and top are at least -1.
-  const int32_t column = int32_t(left), row = int32_t(top);
-  double sum[3] = {0, 0, 0};
-  for (int i = 0; i < 4; ++i) {
-    const int32_t tx = column + (i & 1), ty = row + (i >> 1);
-    if (tx < 0 || ty < 0 || tx >= image.width || ty >= image.height) continue;
-    const uint8_t* p = image.at(tx, ty);
-    if (keyed && is_key(p)) continue;
-    const double w = weights[i];
-    for (int c = 0; c < 3; ++c) sum[c] += w * p[c];
-    s.alpha += w;
-  }
-  if (s.alpha > 0) {
-    const double share = 1 / s.alpha;
-    for (int c = 0; c < 3; ++c) s.rgb[c] = sum[c] * share;
-  }
-  return s;
-}
-
+// Rounds to the nearest byte: below 1 the floor and the truncation agree on
+// 0, above it they agree, so no floor is needed.
 uint8_t to_byte(double v) {
-  const double rounded = fast_floor(v + 0.5);
-  if (!(rounded > 0)) return 0;
-  return rounded >= 255 ? 255 : uint8_t(rounded);
+  const double r = v + 0.5;
+  if (!(r >= 1)) return 0;
+  return r >= 255 ? 255 : uint8_t(int32_t(r));
 }
 
 void blend(uint8_t* pixel, const double rgb[3], double alpha, Rgb tint) {
@@ -303,6 +275,89 @@ int32_t texel_column(const Affine& map, double cx, double cy, int32_t width) {
 int32_t texel_row(const Affine& map, double cx, double cy, int32_t height) {
   const double f = fast_floor(map.y(cx, cy));
   return f >= 0 && f < height ? int32_t(f) : -1;
+}
+
+// The pixels [first, last] of a row of the window, at centre height cy,
+// outside which `back` maps every centre off [lo, hi) in x and y: there
+// bilinear sampling finds no texel. Two pixels of margin keep rounding on
+// the safe side; the pixels inside are still tested one by one.
+void keep_near_texels(const Affine& back, double cy, double width,
+                      double height, int32_t& first, int32_t& last) {
+  const auto narrow = [&](double along, double base, double size) {
+    const double lo = -0.5, hi = size + 0.5;
+    if (std::abs(along) < 1e-9) {
+      if (!(base >= lo - 1e-3 && base <= hi + 1e-3)) last = first - 1;
+      return;
+    }
+    double a = (lo - base) / along, b = (hi - base) / along;
+    if (a > b) std::swap(a, b);
+    // Centres cx in [a, b]: pixels x = cx - 0.5.
+    if (!(a - 2.5 < double(last)) || !(b + 1.5 > double(first))) {
+      last = first - 1;
+      return;
+    }
+    if (a - 2.5 > double(first)) first = int32_t(a - 2.5);
+    if (b + 1.5 < double(last)) last = int32_t(b + 1.5);
+  };
+  narrow(back.xx, back.xy * cy + back.x0, width);
+  if (first <= last) narrow(back.yx, back.yy * cy + back.y0, height);
+}
+
+// A smooth layer's pixel: bilinear between the four nearest texel centres,
+// blended under `tint` as blend() does. Texels outside the image and key
+// texels weigh nothing, so edges fade instead of turning black; the four
+// are read at once when they all lie on the bitmap.
+inline void draw_smooth_pixel(uint8_t* out, const Image& image, double bx,
+                              double by, bool keyed, const double tints[3]) {
+  const double fx = bx - 0.5, fy = by - 0.5;
+  const double left = fast_floor(fx), top = fast_floor(fy);
+  if (!(left >= -1 && top >= -1 && left < image.width && top < image.height))
+    return;
+  const int32_t column = int32_t(left), row = int32_t(top);
+  const double wx = fx - left, wy = fy - top;
+  const double weights[4] = {(1 - wx) * (1 - wy), wx * (1 - wy), (1 - wx) * wy,
+                             wx * wy};
+  double sum[3], alpha;
+  if (column >= 0 && row >= 0 && column + 1 < image.width &&
+      row + 1 < image.height) {
+    const uint8_t* p0 = image.at(column, row);
+    const uint8_t* p2 = p0 + size_t(image.width) * 3;
+    const uint8_t* p[4] = {p0, p0 + 3, p2, p2 + 3};
+    bool open[4] = {true, true, true, true};
+    if (keyed) {
+      for (int i = 0; i < 4; ++i) open[i] = !is_key(p[i]);
+      if (!(open[0] || open[1] || open[2] || open[3])) return;
+    }
+    if (open[0] && open[1] && open[2] && open[3]) {
+      for (int c = 0; c < 3; ++c)
+        sum[c] = weights[0] * p[0][c] + weights[1] * p[1][c] +
+                 weights[2] * p[2][c] + weights[3] * p[3][c];
+      alpha = weights[0] + weights[1] + weights[2] + weights[3];
+    } else {
+      sum[0] = sum[1] = sum[2] = 0, alpha = 0;
+      for (int i = 0; i < 4; ++i) {
+        if (!open[i]) continue;
+        for (int c = 0; c < 3; ++c) sum[c] += weights[i] * p[i][c];
+        alpha += weights[i];
+      }
+    }
+  } else {
+    sum[0] = sum[1] = sum[2] = 0, alpha = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int32_t tx = column + (i & 1), ty = row + (i >> 1);
+      if (tx < 0 || ty < 0 || tx >= image.width || ty >= image.height) continue;
+      const uint8_t* t = image.at(tx, ty);
+      if (keyed && is_key(t)) continue;
+      for (int c = 0; c < 3; ++c) sum[c] += weights[i] * t[c];
+      alpha += weights[i];
+    }
+  }
+  if (!(alpha > 0)) return;
+  const double share = 1 / alpha;
+  for (int c = 0; c < 3; ++c) {
+    const double lit = sum[c] * share * tints[c] / 255.0;
+    out[c] = to_byte(out[c] + (lit - out[c]) * alpha);
+  }
 }
 
 }  // namespace
@@ -469,6 +524,8 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
   const bool upright_window = layer.window != nullptr &&
                               layer.to_window_bitmap.xy == 0 &&
                               layer.to_window_bitmap.yx == 0;
+  const double tints[3] = {double(tint.red), double(tint.green),
+                           double(tint.blue)};
   std::vector<int32_t> window_columns;
   if (upright_window)
     for (int32_t x = area.x0; x <= area.x1; ++x)
@@ -518,6 +575,29 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
                                    y + 0.5, layer.window->height)
                        : -1;
     if (upright_window && window_row < 0) continue;
+    if (layer.smooth) {
+      int32_t first = area.x0, last = area.x1;
+      keep_near_texels(*back, y + 0.5, image.width, image.height, first, last);
+      const uint8_t* window_texels =
+          upright_window ? layer.window->at(0, window_row) : nullptr;
+      out += size_t(first - area.x0) * 3;
+      for (int32_t x = first; x <= last; ++x, out += 3) {
+        const double cx = x + 0.5, cy = y + 0.5;
+        if (upright_window) {
+          const int32_t column = window_columns[size_t(x - area.x0)];
+          if (column < 0 || is_key(window_texels + size_t(column) * 3))
+            continue;
+        } else if (layer.window != nullptr) {
+          const Sample open =
+              sample_nearest(*layer.window, layer.to_window_bitmap.x(cx, cy),
+                             layer.to_window_bitmap.y(cx, cy), true);
+          if (open.alpha == 0) continue;
+        }
+        draw_smooth_pixel(out, image, back->x(cx, cy), back->y(cx, cy),
+                          layer.keyed, tints);
+      }
+      continue;
+    }
     for (int32_t x = area.x0; x <= area.x1; ++x, out += 3) {
       const double cx = x + 0.5, cy = y + 0.5;
       if (upright_window) {
@@ -531,11 +611,6 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
         if (open.alpha == 0) continue;
       }
       const double bx = back->x(cx, cy), by = back->y(cx, cy);
-      if (layer.smooth) {
-        const Sample s = sample_smooth(image, bx, by, layer.keyed);
-        if (s.alpha > 0) blend(out, s.rgb, s.alpha, tint);
-        continue;
-      }
       const double fx = fast_floor(bx), fy = fast_floor(by);
       if (!(fx >= 0 && fy >= 0 && fx < image.width && fy < image.height))
         continue;
