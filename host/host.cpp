@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -385,8 +386,17 @@ std::vector<SentEvent> Host::take_sent_events() {
 }
 
 void Host::send_event(uint32_t event, uint32_t value, const char* source) {
-  observe(std::string(source) + " " + std::to_string(event) + " " +
-          std::to_string(value));
+  // The radio heads send several a frame: the line is put together in one
+  // buffer rather than from temporary strings.
+  char digits[2][12];
+  const char* event_end = std::to_chars(digits[0], digits[0] + 12, event).ptr;
+  const char* value_end = std::to_chars(digits[1], digits[1] + 12, value).ptr;
+  std::string line(source);
+  line += ' ';
+  line.append(digits[0], size_t(event_end - digits[0]));
+  line += ' ';
+  line.append(digits[1], size_t(value_end - digits[1]));
+  observe(std::move(line));
   sent_events_.push_back({event, value});
   const size_t unknown = aircraft_.unknown_events().size();
   aircraft_.apply_event(event, value);
@@ -586,9 +596,9 @@ void Host::run_frames(int64_t frames) {
     for (GaugeInstance& gauge : instances_) {
       if (!gauge.installed || !window_open_[gauge.window]) continue;
       update(gauge);
-      apply_window_actions();
+      if (!window_actions_.empty()) apply_window_actions();
     }
-    apply_window_actions();
+    if (!window_actions_.empty()) apply_window_actions();
   }
 }
 
@@ -608,8 +618,8 @@ void Host::evaluate(GaugeInstance& gauge, size_t index) {
   ElementHeader* head = gauge.elements[index];
   ElementState& state = gauge.states[index];
   FailureActions actions;
-  for (size_t f = 0; head->failures != nullptr && f < kMaxFailureEntries &&
-                     head->failures[f].key != 0;
+  for (size_t f = 0; !failures_.empty() && head->failures != nullptr &&
+                     f < kMaxFailureEntries && head->failures[f].key != 0;
        ++f) {
     if (!failures_.count(head->failures[f].key)) continue;
     const int32_t action = head->failures[f].action;

@@ -135,6 +135,10 @@ class Host {
   const std::vector<ServiceCall>& service_calls() const { return calls_; }
   void clear_service_calls() { calls_.clear(); }
   std::vector<Observation> take_observations();
+  // The notes so far, kept in place: a caller that reads them every frame
+  // clears them with clear_observations() and the storage is reused.
+  const std::vector<Observation>& observations() const { return observations_; }
+  void clear_observations() { observations_.clear(); }
   std::vector<SentEvent> take_sent_events();
 
   // The four services, as the module reaches them.

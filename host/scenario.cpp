@@ -370,9 +370,24 @@ class Runner {
  private:
   // The runner reads no service calls: a long run would otherwise keep
   // every one.
+  // The lines of a frame go out in one write, from a buffer kept between
+  // frames: a long run writes several every frame.
   void flush() {
-    for (const Observation& o : host_.take_observations())
-      out_ << "  @" << o.frame << " " << o.text << "\n";
+    if (!host_.observations().empty()) {
+      lines_.clear();
+      for (const Observation& o : host_.observations()) {
+        char frame[24];
+        const char* end =
+            std::to_chars(frame, frame + sizeof frame, o.frame).ptr;
+        lines_ += "  @";
+        lines_.append(frame, size_t(end - frame));
+        lines_ += ' ';
+        lines_ += o.text;
+        lines_ += '\n';
+      }
+      host_.clear_observations();
+      out_.write(lines_.data(), std::streamsize(lines_.size()));
+    }
     host_.clear_service_calls();
   }
 
@@ -418,6 +433,7 @@ class Runner {
   const ScenarioScript& script_;
   Host& host_;
   std::ostream& out_;
+  std::string lines_;  // flush()'s buffer
   std::ostream& errors_;
   const ScenarioOptions& options_;
   ScenarioOutcome outcome_;
