@@ -330,6 +330,8 @@ Host::Host(LoadedModule module, PanelConfig panel)
       gauge.placement = &placement;
       gauge.ordinal = ++seen[placement.gauge];
       collect_elements(gauge.header->elements, gauge.elements);
+      for (ElementHeader* element : gauge.elements)
+        for (ModuleVar* var : bound_vars(element)) gauge.sources.push_back(var);
       instances_.push_back(std::move(gauge));
     }
   }
@@ -602,15 +604,11 @@ void Host::run_frames(int64_t frames) {
   }
 }
 
-void Host::refresh(ElementHeader* element) {
-  for (ModuleVar* var : bound_vars(element))
-    if (var->token != 0) lookup(*var);
-}
-
 void Host::update(GaugeInstance& gauge) {
   use_parameter_text(gauge);
   if (gauge.header->callback) send_update_notice(gauge.header);
-  for (ElementHeader* element : gauge.elements) refresh(element);
+  for (ModuleVar* var : gauge.sources)
+    if (var->token != 0) lookup(*var);
   for (size_t i = 0; i < gauge.elements.size(); ++i) evaluate(gauge, i);
 }
 

@@ -76,6 +76,9 @@ struct GaugeInstance {
   bool installed = false;
   std::vector<char> parameter_text;
   std::vector<ElementHeader*> elements;  // chain order, root first
+  // Every element's bound variables in element and field order, gathered
+  // once: each is looked up again every frame.
+  std::vector<ModuleVar*> sources;
   std::vector<ElementState> states;
 };
 
@@ -159,7 +162,6 @@ class Host {
   void install(GaugeInstance& gauge);
   void update(GaugeInstance& gauge);
   void use_parameter_text(GaugeInstance& gauge);
-  void refresh(ElementHeader* element);
   // Answers a look-up and notes, once, a token the aircraft does not hold.
   void lookup(ModuleVar& var);
   void evaluate(GaugeInstance& gauge, size_t index);
