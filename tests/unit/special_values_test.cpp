@@ -20,7 +20,7 @@ constexpr const char* kCarburetorExpression =
 // Stands for the calculated carburettor temperature.
 constexpr int32_t kCalculated = -1;
 
-struct SpecialCase {
+struct ExtremeInputCase {
   std::string name;
   const char* gauge;
   int32_t token;
@@ -78,12 +78,12 @@ std::vector<ElementCallback> callbacks(ElementHeader* head) {
   }
 }
 
-void PrintTo(const SpecialCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ExtremeInputCase& c, std::ostream* out) { *out << c.name; }
 
-class SpecialValues : public testing::TestWithParam<SpecialCase> {};
+class SpecialValues : public testing::TestWithParam<ExtremeInputCase> {};
 
 TEST_P(SpecialValues, EveryCallbackHandsBackAFiniteNumber) {
-  const SpecialCase& c = GetParam();
+  const ExtremeInputCase& c = GetParam();
   GaugeHeader* gauge = find_gauge(c.gauge);
   ASSERT_NE(gauge, nullptr);
   for (double value : {kNaN, kInfinity, -kInfinity, kLargest, -kLargest}) {
@@ -124,7 +124,7 @@ TEST_P(SpecialValues, EveryCallbackHandsBackAFiniteNumber) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Gauges, SpecialValues,
-                         testing::ValuesIn(std::vector<SpecialCase>{
+                         testing::ValuesIn(std::vector<ExtremeInputCase>{
                              {"AttitudePitch", "Attitude", 78},
                              {"TurnCoordinatorBall", "Turn_Coordinator", 69},
                              {"TurnCoordinatorRate", "Turn_Coordinator", 70},
