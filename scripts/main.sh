@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds both builds and runs the main job: the sample
-# panel in the Windows host under Wine, loading the real module.
+# panel in the Windows host under Wine, loading the real module. Where this
+# machine cannot run 32-bit programs (scripts/win32-probe.sh) it says why and
+# runs the same job on the native build, the module linked into the host.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 
-# The sample panel in the Windows host, loading the real module, through a
-# short scripted session.
-"$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe" \
-  --panel "$root/host/sample/panel.cfg" --script "$root/host/sample/session.scn"
+if why=$(bash "$root/scripts/win32-probe.sh"); then
+  host=("$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe")
+else
+  echo "main: $why; running the sample panel on the native build instead"
+  host=("$root/build/native/host/corvelain_host")
+fi
+
+# The sample panel through a short scripted session.
+"${host[@]}" --panel "$root/host/sample/panel.cfg" \
+  --script "$root/host/sample/session.scn"
 
 # Then pictures of it after a cold start and an engine run, by day and by
 # night, into build/pictures (the README shows the same ones).
 mkdir -p "$root/build/pictures"
 cd "$root/build/pictures"
-"$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe" \
-  --panel "$root/host/sample/panel.cfg" --script "$root/host/sample/pictures.scn"
+"${host[@]}" --panel "$root/host/sample/panel.cfg" \
+  --script "$root/host/sample/pictures.scn"
 echo "main: pictures of the sample panel in $root/build/pictures"

@@ -2,28 +2,38 @@
 # Installs what the builds and tests need on a Debian 12 machine: compilers,
 # GoogleTest, Google Benchmark, cairo for the artwork, stb and the Liberation
 # fonts for the renderer, the MinGW cross compiler, 32-bit Wine, a
-# virtual X server and the ALSA pieces Wine's DirectSound opens. Only what is
-# missing is installed, so a second run returns at once.
+# virtual X server and the ALSA pieces Wine's DirectSound opens (these last
+# three only where the machine runs 32-bit programs). Only what is missing is
+# installed, so a second run returns at once.
 set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
   cmake g++ googletest libgtest-dev libbenchmark-dev clang-format clang
   libcairo2-dev libstb-dev fonts-liberation2
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386
-  xvfb xauth
-  libasound2-plugins:i386 alsa-utils
+  alsa-utils
   valgrind
 )
+# Wine and what it runs with only where it can run: the cross build needs
+# none of it.
+wine_packages=(wine wine32:i386 xvfb xauth libasound2-plugins:i386)
+wine_here=true
+if ! bash "$root/scripts/win32-probe.sh" >/dev/null; then
+  wine_here=false
+else
+  packages+=("${wine_packages[@]}")
+fi
 
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [ "$status" = "install ok installed" ] || missing+=("$package")
 done
-i386_enabled=false
-if dpkg --print-foreign-architectures | grep -qx i386; then
-  i386_enabled=true
+i386_enabled=true
+if $wine_here && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  i386_enabled=false
 fi
 if [ ${#missing[@]} -eq 0 ] && $i386_enabled; then
   exit 0

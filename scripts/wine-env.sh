@@ -13,6 +13,17 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv="
 export ALSA_CONFIG_PATH="$wine_env_root/scripts/alsa-null.conf"
 export HOME="${HOME:-$wine_env_root/build}"
 
+# Returns 0 where this machine runs 32-bit programs. Elsewhere it prints, on
+# standard error, the line the Windows build's checks are counted as skipped
+# by (ctest matches "SKIPPED: "), and returns 77 at once: nothing waits for a
+# Wine that cannot start.
+wine_runs_here() {
+  local why
+  why=$(bash "$wine_env_root/scripts/win32-probe.sh") && return 0
+  echo "SKIPPED: $why" >&2
+  return 77
+}
+
 # Creates the prefix the first time; later calls return at once. A lock keeps
 # two runs from creating it together, and the stamp is only written once the
 # prefix is complete, so an interrupted creation is finished by the next call

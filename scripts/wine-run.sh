@@ -26,6 +26,7 @@ fi
 
 # shellcheck source=scripts/wine-env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+wine_runs_here || exit $?
 wine_prefix_ready
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -27,6 +27,7 @@ done
 [ -f "$build_dir/CMakeCache.txt" ] && export WINEPREFIX="$build_dir/wineprefix"
 # shellcheck source=scripts/wine-env.sh
 source "$root/scripts/wine-env.sh"
+wine_runs_here || exit $?
 wine_prefix_ready || exit 1
 
 rm -rf "$work"
