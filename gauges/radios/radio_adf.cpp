@@ -252,6 +252,8 @@ constinit ElementChain chain{
     sprite({.bitmap = 1360,
             .at = {130, 30},
             .centre = {178, 127},
+            .x_scale = 1.0,
+            .y_scale = 1.0,
             .rotation_scale = 1.0,
             .rotation_callback = band_card_rotation,
             .flags = 0x4083}),

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "module/linkage.h"
+#include "tests/unit/fake_services.h"
 
 namespace {
 
@@ -98,5 +99,63 @@ TEST(GaugeTable, MouseListsOpenWithAWholeGaugeParentAndBalance) {
     EXPECT_EQ(depth, 0);
   }
 }
+
+// Every sprite and slider with the scales its gauge's element table gives;
+// a scale the table leaves out, on a coordinate with no source, is 0.
+struct MovingScaleCase {
+  const char* name;
+  const char* gauge;
+  int index;  // in drawing order, 0 the background
+  uint32_t kind;
+  double x_scale;
+  double y_scale;
+  double rotation_scale;
+};
+
+constexpr MovingScaleCase kMovingScales[] = {
+    {"AttitudeHorizonCard", "Attitude", 1, kSprite, 0.0, 1.3, -1.0},
+    {"AttitudeMiniatureAircraft", "Attitude", 4, kSlider, 0.0, -0.15, 0.0},
+    {"TurnCoordinatorBall", "Turn_Coordinator", 1, kSlider, 0.515625,
+     -0.00030517578125, 0.0},
+    {"AdfIndicatorCard", "ADF_Indicator", 1, kSprite, 0.0, 0.0, 1.0},
+    {"RadioAdfBandCard", "Radio_ADF", 2, kSprite, 1.0, 1.0, 1.0},
+    {"RadioComKnob", "Radio_COM", 1, kSprite, 1.0, 1.0, -1.0},
+    {"BreguetTimerBezel", "Breguet_Timer", 1, kSprite, 0.0, 0.0, 1.0},
+    {"FlapsIndicatorPointer", "Flaps_Indicator", 1, kSlider, 0.0,
+     0.00579833984375, 0.0},
+    {"ThrottleRightLever", "Throttle_Control", 1, kSlider, 1.0,
+     -0.0086669921875, 0.0},
+    {"ThrottleMiddleLever", "Throttle_Control", 2, kSlider, 1.0,
+     -0.00823974609375, 0.0},
+    {"ThrottleLeftLever", "Throttle_Control", 3, kSlider, 1.0,
+     -0.00848388671875, 0.0},
+};
+
+class MovingScales : public testing::TestWithParam<MovingScaleCase> {};
+
+TEST_P(MovingScales, MatchTheElementTable) {
+  const MovingScaleCase& c = GetParam();
+  GaugeHeader* gauge = find_gauge(c.gauge);
+  ASSERT_NE(gauge, nullptr);
+  ElementHeader* head = element_at(gauge, c.index);
+  ASSERT_NE(head, nullptr);
+  ASSERT_EQ(head->kind, c.kind);
+  if (c.kind == kSprite) {
+    const auto* sprite = element_as<SpriteElement>(head);
+    EXPECT_EQ(sprite->x_scale, c.x_scale);
+    EXPECT_EQ(sprite->y_scale, c.y_scale);
+    EXPECT_EQ(sprite->rotation_scale, c.rotation_scale);
+  } else {
+    const auto* slider = element_as<SliderElement>(head);
+    EXPECT_EQ(slider->x_scale, c.x_scale);
+    EXPECT_EQ(slider->y_scale, c.y_scale);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EverySpriteAndSlider, MovingScales, testing::ValuesIn(kMovingScales),
+    [](const testing::TestParamInfo<MovingScaleCase>& info) {
+      return std::string(info.param.name);
+    });
 
 }  // namespace

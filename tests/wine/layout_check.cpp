@@ -997,7 +997,7 @@ constexpr ElementRow radio_adf_elements[] = {
      .at = {130, 30},
      .offset = {178, 127},
      .flags = 0x4083,
-     .numbers = {0, 0, 1.0, 1.0, 1.0},
+     .numbers = {1.0, 1.0, 1.0, 1.0, 1.0},
      .callbacks = "rotation"},
     {.kind = kStatic, .bitmap = 1380, .at = {0, 0}, .flags = 0x3},
     {.kind = kString,
