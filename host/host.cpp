@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "host/mouse.h"
+#include "host/nearest_names.h"
 #include "host/needle.h"
 #include "host/number_text.h"
 #include "host/tooltip.h"
@@ -85,38 +86,6 @@ bool same_name_ignoring_case(std::string_view a, std::string_view b) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-// Edit distance between two names, ignoring case.
-size_t name_distance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                        std::tolower(static_cast<unsigned char>(b[j - 1]));
-      const size_t next =
-          std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-      diagonal = row[j];
-      row[j] = next;
-    }
-  }
-  return row[b.size()];
-}
-
-// The three known names closest to a misspelt one, closest first.
-std::string nearest_names(std::string_view name,
-                          std::vector<std::string> known) {
-  std::stable_sort(known.begin(), known.end(),
-                   [&](const std::string& x, const std::string& y) {
-                     return name_distance(name, x) < name_distance(name, y);
-                   });
-  std::string list;
-  for (size_t i = 0; i < known.size() && i < 3; ++i)
-    list += (i ? ", " : "") + known[i];
-  return list;
 }
 
 void collect_elements(ElementHeader** list, std::vector<ElementHeader*>& out) {
@@ -743,6 +712,17 @@ std::string Host::tooltip(GaugeInstance& gauge, int32_t x, int32_t y) {
                                     source.tooltip->event);
   apply_window_actions();
   return text;
+}
+
+std::vector<int32_t> Host::failure_keys() const {
+  std::set<int32_t> keys;
+  for (const GaugeInstance& gauge : instances_)
+    for (const ElementHeader* head : gauge.elements)
+      for (size_t f = 0; head->failures != nullptr && f < kMaxFailureEntries &&
+                         head->failures[f].key != 0;
+           ++f)
+        keys.insert(head->failures[f].key);
+  return {keys.begin(), keys.end()};
 }
 
 void Host::set_failure(int32_t key, bool active) {

@@ -133,6 +133,8 @@ class Host {
   bool element_view(const GaugeInstance& gauge, int number,
                     ElementView& view) const;
 
+  // Every failure key some element of the panel's gauges lists, ascending.
+  std::vector<int32_t> failure_keys() const;
   void set_failure(int32_t key, bool active);
 
   const std::vector<ServiceCall>& service_calls() const { return calls_; }

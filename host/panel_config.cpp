@@ -417,6 +417,12 @@ std::string PanelConfigError::message() const {
   return file + ":" + std::to_string(line) + ": " + reason;
 }
 
+std::vector<std::string> window_names() {
+  std::vector<std::string> names;
+  for (const WindowName& row : kWindowNames) names.emplace_back(row.name);
+  return names;
+}
+
 std::optional<uint32_t> parse_window_ident(std::string_view text) {
   text = trim(text);
   for (const WindowName& row : kWindowNames)

@@ -109,6 +109,8 @@ std::string file_name_only(const std::string& file);
 // A window name of the parameter language (MAIN_PANEL, RADIO_STACK_PANEL, ...)
 // or a decimal number; nullopt for anything else.
 std::optional<uint32_t> parse_window_ident(std::string_view text);
+// The window names the parameter language knows, in its own order.
+std::vector<std::string> window_names();
 
 // Settles the windows whose size_mm or pixel_size left a side open: the
 // background bitmap's proportions (or whole size) when it can be read, else

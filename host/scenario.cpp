@@ -11,6 +11,7 @@
 #include <iterator>
 #include <optional>
 
+#include "host/nearest_names.h"
 #include "host/number_text.h"
 
 namespace {
@@ -135,6 +136,7 @@ enum class Kind : uint8_t {
   kText,
   kTexts,
   kWhole,
+  kFailureKey,  // a key some element of the panel lists
   kNumber,
   kGauge,
   kVariable,
@@ -246,12 +248,33 @@ std::string read_argument(const CommandRow& row, const Param& param,
           return "";
       return "the panel places no gauge " + w;
     }
-    case Kind::kVariable:
+    case Kind::kFailureKey: {
+      const auto key = parse_int32(w);
+      if (!key) return "'" + w + "' is not a whole number";
+      arg.whole = *key;
+      const std::vector<int32_t> keys = host.failure_keys();
+      if (std::binary_search(keys.begin(), keys.end(), *key)) return "";
+      if (keys.empty())
+        return "unknown failure key '" + w +
+               "' (no element of the panel lists a failure)";
+      return "unknown failure key '" + w +
+             "' (nearest: " + nearest_numbers(*key, keys) + ")";
+    }
+    case Kind::kVariable: {
       arg.variable = parse_variable(w);
-      return arg.variable ? "" : "unknown variable '" + w + "'";
+      if (arg.variable) return "";
+      if (parse_int32(w)) return "unknown variable '" + w + "'";
+      std::vector<std::string> names;
+      for (const AircraftVariable& var : aircraft_variables())
+        names.emplace_back(var.name);
+      return "unknown variable '" + w +
+             "' (nearest: " + nearest_names(w, std::move(names)) + ")";
+    }
     case Kind::kWindow: {
       const auto ident = parse_window_ident(w);
-      if (!ident) return "'" + w + "' is not a window identifier";
+      if (!ident)
+        return "'" + w + "' is not a window identifier (nearest: " +
+               nearest_names(w, window_names()) + ")";
       if (!host.has_window(*ident))
         return "no section of the panel holds window " + w;
       arg.window = *ident;
@@ -269,8 +292,17 @@ std::string read_argument(const CommandRow& row, const Param& param,
           return "";
         }
       }
-      if (!parse_window_ident(w))
-        return "'" + w + "' is neither a window identifier nor a section";
+      if (!parse_window_ident(w)) {
+        // The panel's own sections first: they win a tie.
+        std::vector<std::string> names;
+        for (const PanelWindow& window : windows) {
+          const std::string section = window.section_name();
+          names.push_back(section.substr(1, section.size() - 2));
+        }
+        for (std::string& name : window_names()) names.push_back(name);
+        return "'" + w + "' is neither a window identifier nor a section" +
+               " (nearest: " + nearest_names(w, std::move(names)) + ")";
+      }
       return "no section of the panel holds window " + w;
     }
     case Kind::kChoice:
@@ -498,8 +530,8 @@ constexpr CommandRow kCommands[] = {
      .help = "opens a closed panel window, closes an open one",
      .run = &Runner::run_toggle},
     {.verb = "fail",
-     .params = {{{Kind::kWhole, "KEY"}, {Kind::kChoice, "on|off"}}},
-     .help = "sets a host failure",
+     .params = {{{Kind::kFailureKey, "KEY"}, {Kind::kChoice, "on|off"}}},
+     .help = "sets a host failure (a key some element of the panel lists)",
      .run = &Runner::run_fail},
     {.verb = "model",
      .params = {{{Kind::kChoice, "on|off"}}},

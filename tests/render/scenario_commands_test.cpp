@@ -17,6 +17,7 @@ namespace {
 
 extern GaugeHeader face_gauge;
 NonlinearityEntry face_table[] = {mark(0, 10, 0), mark(100, 20, 10)};
+constexpr FailureEntry face_failures[] = {{3, 1, 0}, {19, 2, 0}, kFailuresEnd};
 ElementChain face_chain{
     &face_gauge,
     static_image({.bitmap = 1, .at = {0, 0}, .flags = 0x3}),
@@ -25,7 +26,8 @@ ElementChain face_chain{
             .pivot = {0, 0},
             .token = 74,
             .table = face_table,
-            .flags = 0x4003}),
+            .flags = 0x4003,
+            .failures = face_failures}),
 };
 GaugeHeader face_gauge = gauge_header({.name = "Face",
                                        .width_mm = 20,
@@ -72,7 +74,12 @@ const LineCase kLines[] = {
     {"say hello world", ""},
     {"say", ""},
     {"set ALTITUDE 100", ""},
-    {"set ALTITUD 1", "unknown variable 'ALTITUD'"},
+    {"set ALTITUD 1",
+     "unknown variable 'ALTITUD' (nearest: ALTITUDE, PITCH, ADF_CARD)"},
+    {"set PLANE_HEADING 1",
+     "unknown variable 'PLANE_HEADING' (nearest: "
+     "GYRO_HEADING, MAGNETIC_HEADING, PITOT_HEAT)"},
+    {"set 99999 1", "unknown variable '99999'"},
     {"set ALTITUDE x", "'x' is not a number"},
     {"set ALTITUDE", "'set' takes VARIABLE VALUE"},
     {"frames 18", ""},
@@ -96,8 +103,19 @@ const LineCase kLines[] = {
     {"close MAIN_PANEL", ""},
     {"toggle 30", ""},
     {"open 77", "no section of the panel holds window 77"},
-    {"open FOO", "'FOO' is not a window identifier"},
+    {"open FOO",
+     "'FOO' is not a window identifier (nearest: GPS_PANEL, "
+     "MAIN_PANEL, COMPASS_PANEL)"},
+    {"toggle RADIO_STAK_PANEL",
+     "'RADIO_STAK_PANEL' is not a window identifier (nearest: "
+     "RADIO_STACK_PANEL, MAIN_PANEL, THROTTLE_PANEL)"},
     {"fail 3 on", ""},
+    {"fail 19 off", ""},
+    {"fail 12 on", "unknown failure key '12' (nearest: 19, 3)"},
+    {"fail 11 on", "unknown failure key '11' (nearest: 3, 19)"},
+    {"fail -2147483648 on",
+     "unknown failure key '-2147483648' (nearest: 3, 19)"},
+    {"fail x on", "'x' is not a whole number"},
     {"fail 3 maybe", "'fail' takes on or off"},
     {"model off", ""},
     {"light night", ""},
@@ -107,7 +125,8 @@ const LineCase kLines[] = {
     {"picture window01 x.png", ""},
     {"picture [Window00] x.png", ""},
     {"picture Vcockpit09 x.png",
-     "'Vcockpit09' is neither a window identifier nor a section"},
+     "'Vcockpit09' is neither a window identifier nor a section (nearest: "
+     "Window00, Window01, MAIN_PANEL)"},
     {"picture 77 x.png", "no section of the panel holds window 77"},
     {"show var ALTITUDE", ""},
     {"show ident", ""},
