@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "host/number_text.h"
 
@@ -191,6 +192,9 @@ std::string format_tooltip(const char* text, const TooltipArg* args,
   return out;
 }
 
+// Both forms: tables of help identifiers list them in hexadecimal.
 std::string help_text(uint32_t help_id) {
-  return "help " + std::to_string(help_id);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%X", help_id);
+  return "help " + std::to_string(help_id) + " (0x" + hex + ")";
 }

@@ -85,7 +85,8 @@ TEST(TooltipFormatArgs, NullTextFromCallbackIsEmpty) {
 }
 
 TEST(HelpText, NamesTheIdentifier) {
-  EXPECT_EQ(help_text(12290), "help 12290");
+  EXPECT_EQ(help_text(12290), "help 12290 (0x3002)");
+  EXPECT_EQ(help_text(43910), "help 43910 (0xAB86)");
 }
 
 }  // namespace
