@@ -539,8 +539,12 @@ class GaugeBench {
     if (sound_watch_needs_reload()) {
       unload_module(module_);
       std::string error;
-      if (!load_module(options_.module_path, module_, error)) {
-        check(false, "cannot load the module again: " + error);
+      const bool loaded = load_module(options_.module_path, module_, error);
+      if (!loaded || header() == nullptr || header()->name == nullptr ||
+          tally_.gauge != header()->name) {
+        check(false, "cannot load the module again: " +
+                         (loaded ? "it holds other gauges now" : error));
+        if (loaded) unload_module(module_);
         return false;
       }
       sound_watch_attach(module_);
@@ -821,6 +825,7 @@ class GaugeBench {
   }
 
   void level_four() {
+    context_ = "level 4";
     // Only gauges that own a sound slot have anything to fail.
     if (!restart_sound()) return;
     if (open(1, parameter_text_)) close();
