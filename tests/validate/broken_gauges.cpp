@@ -56,7 +56,8 @@ SoundSlot leaky_buffer_slot;
 void GAUGE_CALL leaky_buffer_notice(GaugeHeader*, int32_t notice, void* extra) {
   if (notice == kNoticeInstall)
     sound_install(leaky_buffer_slot, extra, kRecordingSwitchClick);
-  // The buffer is forgotten, never released.
+  // The buffer is forgotten, never released: kept in the slot, the next
+  // install would release it after DirectSound freed it with its device.
   if (notice == kNoticeKill) {
     leaky_buffer_slot.buffer = nullptr;
     release_sound_device(&leaky_buffer_slot.device);
