@@ -55,7 +55,9 @@ void print_usage(std::ostream& out) {
          "                 install/kill cycles, two copies and windows opened\n"
          "                 and closed every frame, 3 click storms, drags and\n"
          "                 special and random values (seed S, printed), 4 a\n"
-         "                 sound failure at every step (native build); exit\n"
+         "                 sound failure at every step (under Windows at\n"
+         "                 every DirectSound call); sound devices and\n"
+         "                 buffers must all be released at kill; exit\n"
          "                 status 1 on any failure; --cycles N install and\n"
          "                 kill cycles at level 2 (1000)\n"
          "  --help         this text\n"
@@ -121,7 +123,6 @@ std::pair<int32_t, int32_t> placed_box(const GaugePlacement& placement,
 // corvelain_host validate [--module PATH] [--level N] [--seed S]
 //                          [--cycles N]
 int run_validate(int argc, char** argv) {
-  std::string module_path;
   ValidateOptions options;
   options.seed = static_cast<uint64_t>(
       std::chrono::system_clock::now().time_since_epoch().count());
@@ -134,7 +135,7 @@ int run_validate(int argc, char** argv) {
       return usage_error(arg + " needs a value");
     const std::string value = argv[++i];
     if (arg == "--module") {
-      module_path = value;
+      options.module_path = value;
       continue;
     }
     uint64_t number = 0;
@@ -155,7 +156,7 @@ int run_validate(int argc, char** argv) {
   create_simulator_window();
   LoadedModule module;
   std::string error;
-  if (!load_module(module_path, module, error)) {
+  if (!load_module(options.module_path, module, error)) {
     destroy_simulator_window();
     return input_error(error);
   }

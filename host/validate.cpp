@@ -2,7 +2,8 @@
 // fresh host, installed, updated, clicked, dragged and hovered with its
 // variables held at ordinary, special and random values. Every value an
 // element or tooltip callback hands back must be finite, every tooltip text
-// short, and (natively) every sound object created released again.
+// short, and every sound device and buffer created released again (natively
+// every resource, memory file and sample block too).
 #include "host/validate.h"
 
 #include <algorithm>
@@ -23,10 +24,7 @@
 #include "host/host.h"
 #include "host/mouse.h"
 #include "host/panel_config.h"
-#if !defined(_WIN32)
-#include "sound/native_sound.h"
-#include "sound/sound.h"
-#endif
+#include "host/sound_watch.h"
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
 #include <sanitizer/common_interface_defs.h>
 #define VALIDATE_HAS_SANITIZER 1
@@ -300,11 +298,10 @@ struct Tally {
   std::set<std::string> reported;
 };
 
-#if !defined(_WIN32)
-// Pairs of the native sound layer's counts that must match once every gauge
-// is killed.
+// Pairs of the sound counts that must match once every gauge is killed (the
+// Windows build counts devices and buffers alone).
 std::string sound_imbalance() {
-  const NativeSoundCounts& c = native_sound_counts();
+  const SoundCounts& c = sound_watch_counts();
   struct Pair {
     const char* what;
     int32_t created;
@@ -324,22 +321,22 @@ std::string sound_imbalance() {
               p.what + " created, " + std::to_string(p.released) + " released";
   return text;
 }
-#endif
 
 // One gauge under test: the panel it sits on and the host driving it.
 class GaugeBench {
  public:
-  GaugeBench(const LoadedModule& module, GaugeHeader* header,
-             const ValidateOptions& options, std::ostream& out,
-             std::ostream& err)
+  // The gauge in slot `index` of the module's table.
+  GaugeBench(LoadedModule& module, size_t index, const ValidateOptions& options,
+             std::ostream& out, std::ostream& err)
       : module_(module),
+        index_(index),
         options_(options),
         out_(out),
         err_(err),
-        random_(options.seed ^ name_hash(header->name)) {
-    tally_.gauge = header->name;
-    extent_ = gauge_extent(header);
-    areas_ = mouse_areas(header, extent_);
+        random_(options.seed ^ name_hash(header()->name)) {
+    tally_.gauge = header()->name;
+    extent_ = gauge_extent(header());
+    areas_ = mouse_areas(header(), extent_);
     for (const ParameterRow& row : kParameterTexts)
       if (tally_.gauge == row.gauge) parameter_text_ = row.text;
   }
@@ -353,6 +350,8 @@ class GaugeBench {
   }
 
  private:
+  GaugeHeader* header() const { return module_.linkage->gauges[index_]; }
+
   static uint64_t name_hash(const char* name) {
     uint64_t hash = 1469598103934665603ull;
     for (const char* c = name; *c; ++c)
@@ -526,18 +525,33 @@ class GaugeBench {
   }
 
   void check_sound(const std::string& when) {
-#if !defined(_WIN32)
     const std::string imbalance = sound_imbalance();
     check(imbalance.empty(), imbalance + " " + when);
-#else
-    (void)when;
-#endif
   }
 
-  void reset_sound() {
-#if !defined(_WIN32)
-    native_sound_reset();
-#endif
+  void reset_sound() { sound_watch_reset(); }
+
+  // Sound enabled again and its counts at zero. Where a failure leaves the
+  // module silenced until it is unloaded, it is loaded afresh: its records
+  // may then lie elsewhere. False when it cannot be loaded again.
+  bool restart_sound() {
+    close();
+    if (sound_watch_needs_reload()) {
+      unload_module(module_);
+      std::string error;
+      const bool loaded = load_module(options_.module_path, module_, error);
+      if (!loaded || header() == nullptr || header()->name == nullptr ||
+          tally_.gauge != header()->name) {
+        check(false, "cannot load the module again: " +
+                         (loaded ? "it holds other gauges now" : error));
+        if (loaded) unload_module(module_);
+        return false;
+      }
+      sound_watch_attach(module_);
+      areas_ = mouse_areas(header(), extent_);
+    }
+    sound_watch_reset();
+    return true;
   }
 
   void level_one() {
@@ -811,45 +825,47 @@ class GaugeBench {
   }
 
   void level_four() {
-#if !defined(_WIN32)
+    context_ = "level 4";
     // Only gauges that own a sound slot have anything to fail.
-    reset_sound();
+    if (!restart_sound()) return;
     if (open(1, parameter_text_)) close();
-    if (native_sound_counts().devices_created == 0) return;
+    if (sound_watch_counts().devices_created == 0) return;
     for (int s = int(SoundStep::kProgramPath); s <= int(SoundStep::kPlay);
          ++s) {
       const auto failing = static_cast<SoundStep>(s);
+      if (!sound_watch_can_fail(failing)) continue;
       for (const bool from_start : {true, false}) {
         context_ = "level 4, sound step " + std::to_string(s) +
                    (from_start ? " failing from the start"
                                : " failing after the first install");
         step("sound step " + std::to_string(s) +
              (from_start ? " fails from the start" : " fails later"));
-        native_sound_reset();
-        if (from_start) native_sound_fail_at(failing);
+        if (!restart_sound()) return;
+        if (from_start) sound_watch_fail_at(failing);
         if (!open(1, parameter_text_)) return;
         exercise(false);
-        if (!from_start) native_sound_fail_at(failing);
+        if (!from_start) sound_watch_fail_at(failing);
         click_all(false);
         host_->close_window(main_ident());
         host_->open_window(main_ident());
         click_all(false);
         // Once silenced, no click plays.
-        if (sound_enabled == 0) {
-          const int32_t plays = native_sound_counts().plays;
+        if (sound_watch_silenced()) {
+          const int32_t plays = sound_watch_counts().plays;
           click_all(false);
-          check(native_sound_counts().plays == plays,
+          check(sound_watch_counts().plays == plays,
                 "a click played after the sound was silenced");
         }
         close();
         check_sound("after kill");
       }
     }
-    native_sound_reset();
-#endif
+    // The next gauge starts with the sound enabled.
+    restart_sound();
   }
 
-  const LoadedModule& module_;
+  LoadedModule& module_;
+  size_t index_;
   const ValidateOptions& options_;
   std::ostream& out_;
   std::ostream& err_;
@@ -866,29 +882,30 @@ class GaugeBench {
 }  // namespace
 
 bool validate_level_supported(int level) {
-#if defined(_WIN32)
-  return level >= kValidateLowestLevel && level <= 3;
-#else
   return level >= kValidateLowestLevel && level <= kValidateHighestLevel;
-#endif
 }
 
-int64_t validate_module(const LoadedModule& module,
-                        const ValidateOptions& options, std::ostream& out,
-                        std::ostream& err) {
+int64_t validate_module(LoadedModule& module, const ValidateOptions& options,
+                        std::ostream& out, std::ostream& err) {
 #if VALIDATE_HAS_SANITIZER
   __sanitizer_set_death_callback(on_sanitizer_death);
 #endif
-  std::vector<GaugeHeader*> gauges;
-  for (GaugeHeader* const* g = module.linkage->gauges;
-       g < std::end(module.linkage->gauges) && *g != nullptr; ++g)
-    if ((*g)->name != nullptr) gauges.push_back(*g);
+  // By slot: a module loaded afresh may hold its records elsewhere.
+  std::vector<size_t> gauges;
+  for (size_t g = 0; g < std::size(module.linkage->gauges) &&
+                     module.linkage->gauges[g] != nullptr;
+       ++g)
+    if (module.linkage->gauges[g]->name != nullptr) gauges.push_back(g);
   out << "validate: module " << module.name << ", " << gauges.size()
       << " gauges, level " << options.level << ", seed " << options.seed << "\n"
       << std::flush;
+  sound_watch_attach(module);
   std::vector<Tally> tallies;
-  for (GaugeHeader* header : gauges)
-    tallies.push_back(GaugeBench(module, header, options, out, err).run());
+  for (size_t index : gauges) {
+    // Lost when it could not be loaded again; that gauge failed already.
+    if (module.linkage == nullptr) break;
+    tallies.push_back(GaugeBench(module, index, options, out, err).run());
+  }
 
   size_t width = 5;
   for (const Tally& t : tallies) width = std::max(width, t.gauge.size());

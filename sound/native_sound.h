@@ -4,40 +4,7 @@
 
 #include <cstdint>
 
-enum class SoundStep : int32_t {
-  kNone,
-  kProgramPath,
-  kCreateDevice,
-  kCooperativeLevel,
-  kLockResource,
-  kOpenMemoryFile,
-  kDescendRiff,
-  kDescendFormat,
-  kReadFormat,
-  kAscendFormat,
-  kDescendData,
-  kAllocate,
-  kReadData,
-  kCreateBuffer,
-  kLockBuffer,
-  kUnlockBuffer,
-  kRewindBuffer,
-  kPlay,
-};
-
-struct NativeSoundCounts {
-  int32_t devices_created = 0;
-  int32_t devices_released = 0;
-  int32_t buffers_created = 0;
-  int32_t buffers_released = 0;
-  int32_t resources_locked = 0;
-  int32_t resources_released = 0;
-  int32_t files_opened = 0;
-  int32_t files_closed = 0;
-  int32_t blocks_allocated = 0;
-  int32_t blocks_freed = 0;
-  int32_t plays = 0;
-};
+#include "sound/sound_steps.h"
 
 using PlayObserver = void (*)(void* context, uint32_t sample_bytes);
 
@@ -52,7 +19,7 @@ void native_sound_set_window_class(const char* class_name);
 void native_sound_observe_plays(PlayObserver observer, void* context);
 // Every resource look-up answers with these bytes (null: the recordings).
 void native_sound_override_resource(const void* bytes, uint32_t size);
-const NativeSoundCounts& native_sound_counts();
+const SoundCounts& native_sound_counts();
 // Bytes the buffer holds, as filled at load.
 uint32_t native_sound_buffer_bytes(const struct SoundBuffer* buffer);
 const uint8_t* native_sound_buffer_samples(const struct SoundBuffer* buffer);

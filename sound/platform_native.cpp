@@ -39,7 +39,7 @@ struct NativeState {
   uint32_t override_size = 0;
   PlayObserver observer = nullptr;
   void* observer_context = nullptr;
-  NativeSoundCounts counts;
+  SoundCounts counts;
 };
 
 NativeState state;
@@ -108,7 +108,7 @@ void native_sound_override_resource(const void* bytes, uint32_t size) {
   state.override_size = size;
 }
 
-const NativeSoundCounts& native_sound_counts() { return state.counts; }
+const SoundCounts& native_sound_counts() { return state.counts; }
 
 uint32_t native_sound_buffer_bytes(const SoundBuffer* buffer) {
   return buffer->bytes;

@@ -29,7 +29,7 @@ class SoundEngine : public testing::Test {
   }
 
   static void expect_everything_released() {
-    const NativeSoundCounts& n = native_sound_counts();
+    const SoundCounts& n = native_sound_counts();
     EXPECT_EQ(n.devices_created, n.devices_released);
     EXPECT_EQ(n.buffers_created, n.buffers_released);
     EXPECT_EQ(n.resources_locked, n.resources_released);
@@ -62,7 +62,7 @@ TEST_F(SoundEngine, InstallLoadsTheRecordingPlaysAndKillReleases) {
   EXPECT_TRUE(samples == data_chunk_of(kRecordingSwitchClick));
 
   // The resource, its memory file and the temporary copy are gone already.
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   EXPECT_EQ(n.resources_released, 1);
   EXPECT_EQ(n.files_closed, 1);
   EXPECT_EQ(n.blocks_freed, 1);
@@ -117,7 +117,7 @@ TEST_P(SoundFailure, SilencesEverySoundAndLeaksNothing) {
   EXPECT_EQ(sound_enabled, 0);
   EXPECT_EQ(failing.device != nullptr, c.device_kept);
   EXPECT_EQ(failing.buffer, nullptr);
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   // Only the first gauge's objects are alive: the abandoned ones went at once.
   EXPECT_EQ(n.buffers_created - n.buffers_released, 1);
   EXPECT_EQ(n.devices_created - n.devices_released, c.device_kept ? 2 : 1);
@@ -203,7 +203,7 @@ TEST_F(SoundEngine, UnknownRecordingDisablesSound) {
 TEST_F(SoundEngine, InstallingIntoAHeldSlotReleasesItsObjectsFirst) {
   sound_install(first, kModule, kRecordingSwitchClick);
   sound_install(first, kModule, kRecordingSwitchClick);
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   EXPECT_EQ(n.devices_created - n.devices_released, 1);
   EXPECT_EQ(n.buffers_created - n.buffers_released, 1);
   sound_kill(first);

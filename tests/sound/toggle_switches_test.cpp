@@ -174,7 +174,7 @@ TEST_P(ClickingSwitch, ClickSendsTheToggleThenPlaysTheSwitchClick) {
   EXPECT_EQ(listener.plays[0].sample_bytes, 3828u);
 
   notice(kNoticeKill);
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   EXPECT_EQ(n.devices_created, 1);
   EXPECT_EQ(n.devices_released, 1);
   EXPECT_EQ(n.buffers_released, 1);
@@ -200,7 +200,7 @@ TEST_P(ClickingSwitch, PlacedTwiceLeaksNothing) {
   notice(kNoticeInstall);
   notice(kNoticeKill);
   notice(kNoticeKill);
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   EXPECT_EQ(n.devices_created, 2);
   EXPECT_EQ(n.devices_released, 2);
   EXPECT_EQ(n.buffers_created, 2);

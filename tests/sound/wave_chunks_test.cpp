@@ -81,7 +81,7 @@ TEST_P(WaveChunks, LoadOnlyWhatTheChunksHold) {
     EXPECT_EQ(native_sound_buffer_samples(slot.buffer)[c.loaded - 1], 0x11);
   }
   sound_kill(slot);
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   EXPECT_EQ(n.buffers_created, n.buffers_released);
   EXPECT_EQ(n.files_opened, n.files_closed);
   EXPECT_EQ(n.blocks_allocated, n.blocks_freed);

@@ -64,7 +64,7 @@ class SwitchSounds : public testing::Test {
   }
   void TearDown() override {
     if (host) host->stop();
-    const NativeSoundCounts& n = native_sound_counts();
+    const SoundCounts& n = native_sound_counts();
     EXPECT_EQ(n.devices_created, n.devices_released);
     EXPECT_EQ(n.buffers_created, n.buffers_released);
     native_sound_reset();
@@ -117,7 +117,7 @@ TEST_F(SwitchSounds, AThousandWindowOpeningsLeakNothing) {
   }
   host->close_window(20);
   host->run_frames(1);
-  const NativeSoundCounts& n = native_sound_counts();
+  const SoundCounts& n = native_sound_counts();
   EXPECT_EQ(n.devices_created, 7 + 500);
   EXPECT_EQ(n.devices_created, n.devices_released);
   EXPECT_EQ(n.buffers_created, n.buffers_released);

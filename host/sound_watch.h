@@ -1,0 +1,26 @@
+// The host's watch over a loaded module's sound: the devices and buffers it
+// creates and releases, the clicks it plays, and one step of its sound layer
+// made to fail. Natively these are the native sound layer's own counts and
+// controls. In the Windows build the module's imports of DirectSoundCreate
+// and FindResourceA go through recorders that call the real functions and
+// hand the module counting proxies of the real devices and buffers.
+#pragma once
+
+#include "host/loader.h"
+#include "sound/sound_steps.h"
+
+// Starts watching a module just loaded; the counts start at zero.
+void sound_watch_attach(const LoadedModule& module);
+// Counts at zero and no step failing. Natively the sound is enabled again
+// too; a loaded Windows module stays silenced until it is loaded afresh.
+void sound_watch_reset();
+void sound_watch_fail_at(SoundStep step);
+// Whether this build can make `step` fail.
+bool sound_watch_can_fail(SoundStep step);
+const SoundCounts& sound_watch_counts();
+// Whether a failure has silenced the module's sound. In the Windows build:
+// whether a watched call failed since the module was loaded.
+bool sound_watch_silenced();
+// Whether the module must be loaded afresh for its sound to be enabled
+// again, as it must in the Windows build after a failure.
+bool sound_watch_needs_reload();
