@@ -10,17 +10,73 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_HDR
 #define STBI_NO_LINEAR
+// Larger sides are refused before any pixel memory is asked for.
+#define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <vector>
 
 #include "host/render/stb_files.h"
 
-bool read_image_file(const std::string& path, Image& image,
-                     std::string& error) {
+static_assert(STBI_MAX_DIMENSIONS == kMaxImageSide);
+
+namespace {
+
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in),
+               std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+constexpr uint8_t kPngSignature[8] = {0x89, 'P',  'N',  'G',
+                                      '\r', '\n', 0x1A, '\n'};
+
+// Whether every chunk of a PNG file lies within it. The decoder sizes its
+// buffer from a chunk's stated length before reading the chunk, so a few
+// damaged bytes could otherwise ask for gigabytes.
+bool png_chunks_fit(const uint8_t* data, size_t size) {
+  size_t at = sizeof kPngSignature;
+  while (size - at >= 12) {
+    const uint32_t length = uint32_t(data[at]) << 24 |
+                            uint32_t(data[at + 1]) << 16 |
+                            uint32_t(data[at + 2]) << 8 | data[at + 3];
+    if (length > size - at - 12) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 12 + size_t(length);
+  }
+  return true;  // a file cut between chunks fails in the decoder
+}
+
+bool is_png(const uint8_t* data, size_t size) {
+  return size >= sizeof kPngSignature &&
+         std::memcmp(data, kPngSignature, sizeof kPngSignature) == 0;
+}
+
+}  // namespace
+
+bool read_image_memory(const uint8_t* data, size_t size, Image& image,
+                       std::string& error) {
+  if (size > size_t(std::numeric_limits<int>::max())) {
+    error = "file too large";
+    return false;
+  }
+  if (is_png(data, size) && !png_chunks_fit(data, size)) {
+    error = "damaged PNG: a chunk runs past the end of the file";
+    return false;
+  }
   int width = 0, height = 0, channels = 0;
   unsigned char* pixels =
-      stbi_load(path.c_str(), &width, &height, &channels, 3);
+      stbi_load_from_memory(data, int(size), &width, &height, &channels, 3);
   if (pixels == nullptr) {
-    error = stbi_failure_reason() ? stbi_failure_reason() : "unreadable";
+    // Some damaged files fail with no reason given, or an empty one.
+    const char* reason = stbi_failure_reason();
+    error = reason != nullptr && *reason != '\0' ? reason : "unreadable";
     return false;
   }
   if (width <= 0 || height <= 0 || width > kMaxImageSide ||
@@ -35,6 +91,26 @@ bool read_image_file(const std::string& path, Image& image,
   return true;
 }
 
+std::optional<std::pair<int32_t, int32_t>> image_memory_size(
+    const uint8_t* data, size_t size) {
+  int width = 0, height = 0, channels = 0;
+  if (size > size_t(std::numeric_limits<int>::max()) ||
+      stbi_info_from_memory(data, int(size), &width, &height, &channels) == 0 ||
+      width <= 0 || height <= 0)
+    return std::nullopt;
+  return std::pair{int32_t(width), int32_t(height)};
+}
+
+bool read_image_file(const std::string& path, Image& image,
+                     std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!read_whole_file(path, bytes)) {
+    error = "cannot open the file";
+    return false;
+  }
+  return read_image_memory(bytes.data(), bytes.size(), image, error);
+}
+
 bool write_png_file(const std::string& path, const Image& image) {
   if (image.width <= 0 || image.height <= 0) return false;
   return stbi_write_png(path.c_str(), image.width, image.height, 3,
@@ -43,9 +119,7 @@ bool write_png_file(const std::string& path, const Image& image) {
 
 std::optional<std::pair<int32_t, int32_t>> image_file_size(
     const std::string& path) {
-  int width = 0, height = 0, channels = 0;
-  if (stbi_info(path.c_str(), &width, &height, &channels) == 0 || width <= 0 ||
-      height <= 0)
-    return std::nullopt;
-  return std::pair{int32_t(width), int32_t(height)};
+  std::vector<uint8_t> bytes;
+  if (!read_whole_file(path, bytes)) return std::nullopt;
+  return image_memory_size(bytes.data(), bytes.size());
 }
