@@ -10,6 +10,12 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_HDR
 #define STBI_NO_LINEAR
+// Panels ship their backgrounds as BMP, sometimes PNG, JPEG, TGA or GIF.
+// The other formats stay out: this decoder's reader of 16-bit PGM files
+// reads past its buffer on a damaged file, and none of them is a panel's.
+#define STBI_NO_PNM
+#define STBI_NO_PSD
+#define STBI_NO_PIC
 // Larger sides are refused before any pixel memory is asked for.
 #define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>

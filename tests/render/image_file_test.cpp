@@ -66,6 +66,13 @@ const ImageBytesCase kImageBytes[] = {
     {"WiderThanTheRendererTakes", bmp(16385, 1, kTwoPixels), false, 0, 0},
     {"ZeroWide", bmp(0, 1, kTwoPixels), false, 0, 0},
     {"NotAnImage", {'h', 'e', 'l', 'l', 'o'}, false, 0, 0},
+    // A damaged 16-bit grey map: no panel's format, so not decoded at all.
+    {"GreyMapIsNotAPanelFormat",
+     {'P', '5', '1', ' ', '9', '2', ' ', '9', '9', '9', 'A', 'a', 0xbe, 'B',
+      'A'},
+     false,
+     0,
+     0},
     // A 2 x 2 PNG whose compressed data was cut; its decoder gave no reason.
     {"PngWithDamagedData",
      {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d,
