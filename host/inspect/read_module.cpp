@@ -611,63 +611,23 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
                     record + " data", offset, address);
       ++count;
       const uint8_t* content = file_.data() + *offset;
-      const uint64_t hash = content_hash(content, bytes);
       if (type.name.id == 2) {
         BitmapResource b{.id = name.name.id,
                          .name = name.name.name,
                          .file_offset = static_cast<uint32_t>(*offset),
                          .bytes = bytes,
-                         .content_hash = hash,
+                         .content_hash = 0,
                          .problem = {}};
-        Record info;
-        read_file(*offset, std::min<uint32_t>(bytes, 40), record, info);
-        if (bytes < 40 || info.u32(0) < 40) {
-          b.problem = "not a device-independent bitmap header";
-        } else {
-          b.width = info.i32(4);
-          b.height = info.i32(8);
-          b.bits_per_pixel = info.u16(14);
-          b.compression = info.u32(16);
-        }
+        describe_bitmap({content, bytes}, b);
         module_.bitmaps.push_back(std::move(b));
       } else if (type.name.name == "WAVE") {
         RecordingResource r{.id = name.name.id,
                             .name = name.name.name,
                             .file_offset = static_cast<uint32_t>(*offset),
                             .bytes = bytes,
-                            .content_hash = hash,
+                            .content_hash = 0,
                             .problem = {}};
-        // RIFF "WAVE": chunks of a four-letter id and a 32-bit size.
-        const auto u32_at = [&](uint64_t at) {
-          uint32_t v;
-          std::memcpy(&v, content + at, 4);
-          return v;
-        };
-        if (bytes < 12 || std::memcmp(content, "RIFF", 4) != 0 ||
-            std::memcmp(content + 8, "WAVE", 4) != 0) {
-          r.problem = "not a RIFF WAVE file";
-        } else {
-          bool format = false, data_found = false;
-          for (uint64_t at = 12; at + 8 <= bytes;) {
-            const uint32_t chunk = u32_at(at + 4);
-            const bool whole = bytes - (at + 8) >= chunk;
-            if (std::memcmp(content + at, "fmt ", 4) == 0 && whole &&
-                chunk >= 16) {
-              format = true;
-              std::memcpy(&r.format_tag, content + at + 8, 2);
-              std::memcpy(&r.channels, content + at + 10, 2);
-              r.samples_per_second = u32_at(at + 12);
-              std::memcpy(&r.bits_per_sample, content + at + 22, 2);
-            } else if (std::memcmp(content + at, "data", 4) == 0) {
-              data_found = true;
-              r.data_bytes = chunk;
-              if (!whole) r.problem = "data chunk runs past the resource";
-            }
-            at += 8 + uint64_t(chunk) + (chunk & 1);
-          }
-          if (!format) r.problem = "no \"fmt \" chunk";
-          else if (!data_found) r.problem = "no \"data\" chunk";
-        }
+        describe_recording({content, bytes}, r);
         module_.recordings.push_back(std::move(r));
       }
     }
@@ -1042,6 +1002,61 @@ InspectResult Reader::run() {
 }
 
 }  // namespace
+
+void describe_bitmap(std::span<const uint8_t> bytes, BitmapResource& b) {
+  b.bytes = static_cast<uint32_t>(bytes.size());
+  b.content_hash = content_hash(bytes.data(), bytes.size());
+  Record info;
+  info.bytes.assign(bytes.begin(),
+                    bytes.begin() + std::min<size_t>(bytes.size(), 40));
+  if (bytes.size() < 40 || info.u32(0) < 40) {
+    b.problem = "not a device-independent bitmap header";
+    return;
+  }
+  b.width = info.i32(4);
+  b.height = info.i32(8);
+  b.bits_per_pixel = info.u16(14);
+  b.compression = info.u32(16);
+}
+
+// RIFF "WAVE": chunks of a four-letter id and a 32-bit size, padded to even.
+void describe_recording(std::span<const uint8_t> bytes, RecordingResource& r) {
+  r.bytes = static_cast<uint32_t>(bytes.size());
+  r.content_hash = content_hash(bytes.data(), bytes.size());
+  const uint8_t* content = bytes.data();
+  const uint64_t size = bytes.size();
+  const auto u32_at = [&](uint64_t at) {
+    uint32_t v;
+    std::memcpy(&v, content + at, 4);
+    return v;
+  };
+  if (size < 12 || std::memcmp(content, "RIFF", 4) != 0 ||
+      std::memcmp(content + 8, "WAVE", 4) != 0) {
+    r.problem = "not a RIFF WAVE file";
+    return;
+  }
+  bool format = false, data_found = false;
+  for (uint64_t at = 12; at + 8 <= size;) {
+    const uint32_t chunk = u32_at(at + 4);
+    const bool whole = size - (at + 8) >= chunk;
+    if (std::memcmp(content + at, "fmt ", 4) == 0 && whole && chunk >= 16) {
+      format = true;
+      std::memcpy(&r.format_tag, content + at + 8, 2);
+      std::memcpy(&r.channels, content + at + 10, 2);
+      r.samples_per_second = u32_at(at + 12);
+      std::memcpy(&r.bits_per_sample, content + at + 22, 2);
+    } else if (std::memcmp(content + at, "data", 4) == 0) {
+      data_found = true;
+      r.data_bytes = chunk;
+      if (!whole) r.problem = "data chunk runs past the resource";
+    }
+    at += 8 + uint64_t(chunk) + (chunk & 1);
+  }
+  if (!format)
+    r.problem = "no \"fmt \" chunk";
+  else if (!data_found)
+    r.problem = "no \"data\" chunk";
+}
 
 InspectResult read_module(std::span<const uint8_t> file,
                           const std::string& file_name) {

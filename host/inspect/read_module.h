@@ -18,6 +18,12 @@ using InspectResult = std::variant<InspectedModule, InspectError>;
 InspectResult read_module(std::span<const uint8_t> file,
                           const std::string& file_name);
 
+// A resource's contents described: a BITMAP's DIB header, a WAVE's RIFF
+// format and data chunks; a problem noted when they do not read as such.
+void describe_bitmap(std::span<const uint8_t> bytes, BitmapResource& bitmap);
+void describe_recording(std::span<const uint8_t> bytes,
+                        RecordingResource& recording);
+
 // The whole file, or false when it cannot be opened.
 bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
 
