@@ -307,7 +307,10 @@ std::optional<uint64_t> Reader::file_offset_of(uint32_t address) const {
   const uint32_t base = module_.pe.image_base;
   if (address < base) return std::nullopt;
   const uint32_t rva = address - base;
-  if (rva < headers_size_) return rva;
+  if (rva < headers_size_) {
+    if (rva >= file_.size()) return std::nullopt;
+    return rva;
+  }
   for (const PeSection& s : module_.pe.sections) {
     const uint32_t start = s.address - base;
     if (rva >= start && rva - start < s.file_size)
