@@ -4,6 +4,7 @@
 #   parameter_text  the toggle gauges' parameter-text keys
 #   registration    the registration plate's style keys and line
 #   scenario        the scenario language, run against a small panel
+#   module_file     the module file reader (inspect) and its printers
 # Usage: scripts/fuzz.sh [--time SECONDS | RUNS] [TARGET...]
 # (default 1000000 runs of every target). Each run starts from the corpus
 # committed in tests/fuzz/corpus/TARGET and the inputs earlier runs kept in
@@ -13,7 +14,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/fuzz"
-all_targets=(panel_config parameter_text registration scenario)
+all_targets=(panel_config parameter_text registration scenario module_file)
 
 limit=(-runs=1000000)
 if [[ "${1:-}" == "--time" ]]; then
@@ -51,6 +52,7 @@ for target in "${targets[@]}"; do
     panel_config) max_len=8192 ;;
     registration) max_len=512 ;;
     parameter_text) max_len=128 ;;
+    module_file) max_len=8192 ;;
   esac
   echo "== $target"
   status=0

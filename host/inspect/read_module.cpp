@@ -345,7 +345,7 @@ bool Reader::read_at(uint32_t address, uint32_t size, const std::string& record,
     out.bytes.assign(size, 0);
     out.address = address;
     const uint64_t in_section = rva - start;
-    if (in_section < s.file_size) {
+    if (in_section < s.file_size && size > 0) {
       const uint64_t available =
           std::min<uint64_t>(size, s.file_size - in_section);
       // The sections' file extents were checked against the file.
