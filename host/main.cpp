@@ -66,7 +66,8 @@ void print_usage(std::ostream& out) {
          "                 sound failure at every step (native build); exit\n"
          "                 status 1 on any failure; --cycles N install and\n"
          "                 kill cycles at level 2 (1000)\n"
-         "  inspect        reads a module file as bytes without loading it and\n"
+         "  inspect        reads a module file as bytes without loading it "
+         "and\n"
          "                 prints its exports, gauges, elements, mouse areas\n"
          "                 and resources as tables (--json: as JSON; --gauge:\n"
          "                 one gauge); --bitmaps DIR writes each bitmap as\n"
@@ -223,7 +224,8 @@ int run_inspect(int argc, char** argv) {
     *target = argv[++i];
   }
   if (module_path.empty()) return usage_error("inspect: MODULE is required");
-  if (!against_path.empty() && (json || !gauge.empty() || !bitmaps_path.empty()))
+  if (!against_path.empty() &&
+      (json || !gauge.empty() || !bitmaps_path.empty()))
     return usage_error("inspect: --against takes no other option");
   std::vector<uint8_t> bytes;
   InspectedModule module;
@@ -238,8 +240,9 @@ int run_inspect(int argc, char** argv) {
     const std::vector<std::string> changes = diff_modules(module, other);
     for (const std::string& line : changes)
       std::cout << western_to_utf8(line) << "\n";
-    std::cout << changes.size() << (changes.size() == 1 ? " change" : " changes")
-              << " from " << module_path << " to " << against_path << "\n";
+    std::cout << changes.size()
+              << (changes.size() == 1 ? " change" : " changes") << " from "
+              << module_path << " to " << against_path << "\n";
     return changes.empty() ? kExitOk : kExitExpectationFailed;
   }
   if (!gauge.empty() &&

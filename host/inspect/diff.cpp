@@ -7,7 +7,8 @@
 
 namespace {
 
-void diff_fields(const std::string& prefix, const std::vector<FlatField>& before,
+void diff_fields(const std::string& prefix,
+                 const std::vector<FlatField>& before,
                  const std::vector<FlatField>& after,
                  std::vector<std::string>& lines) {
   std::map<std::string, std::string> old_values(before.begin(), before.end());

@@ -5,9 +5,8 @@
 #include "host/render/image.h"
 #include "host/render/stb_files.h"
 
-int export_bitmaps(const InspectedModule& module,
-                   std::span<const uint8_t> file, const std::string& folder,
-                   std::string& error) {
+int export_bitmaps(const InspectedModule& module, std::span<const uint8_t> file,
+                   const std::string& folder, std::string& error) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {

@@ -9,6 +9,5 @@
 #include "host/inspect/model.h"
 
 // The number of pictures written, or -1 with the first failure in `error`.
-int export_bitmaps(const InspectedModule& module,
-                   std::span<const uint8_t> file, const std::string& folder,
-                   std::string& error);
+int export_bitmaps(const InspectedModule& module, std::span<const uint8_t> file,
+                   const std::string& folder, std::string& error);

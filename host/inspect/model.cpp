@@ -8,7 +8,8 @@
 std::string InspectError::message() const {
   std::ostringstream out;
   out << record;
-  if (address) out << " at address 0x" << std::hex << std::uppercase << *address;
+  if (address)
+    out << " at address 0x" << std::hex << std::uppercase << *address;
   if (file_offset)
     out << (address ? ", " : " at ") << "file offset 0x" << std::hex
         << std::uppercase << *file_offset;

@@ -228,7 +228,7 @@ struct InspectedModule {
 inline constexpr const char* kElementKindNames[] = {
     "static", "needle", "string", "slider", "icon", "moving", "sprite"};
 inline constexpr const char* kAreaKindNames[] = {"end", "parent", "child",
-                                                  "end parent", "tooltip"};
+                                                 "end parent", "tooltip"};
 
 std::string element_kind_name(uint32_t kind);
 std::string area_kind_name(uint32_t kind);

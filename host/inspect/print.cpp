@@ -96,8 +96,8 @@ class Table {
 };
 
 int clickable_areas(const InspectedGauge& g) {
-  return static_cast<int>(std::count_if(
-      g.areas.begin(), g.areas.end(), [](const InspectedArea& a) {
+  return static_cast<int>(
+      std::count_if(g.areas.begin(), g.areas.end(), [](const InspectedArea& a) {
         return a.kind == 2 && (a.event != 0 || a.callback.present);
       }));
 }
@@ -135,7 +135,8 @@ std::string area_action(const InspectedArea& a) {
                 : arg.number_callback.present ? "number"
                 : arg.text_callback.present   ? "text"
                                               : "none";
-        if (arg.token != 0) text += " (token " + std::to_string(arg.token) + ")";
+        if (arg.token != 0)
+          text += " (token " + std::to_string(arg.token) + ")";
         if (!arg.other_words.empty())
           text += " [" + host_words_text(arg.other_words) + "]";
       }
@@ -152,12 +153,13 @@ std::string area_action(const InspectedArea& a) {
   }
   std::string text;
   if (a.event != 0) text += "event " + std::to_string(a.event);
-  if (a.callback.present) text += (text.empty() ? "" : ", ") + std::string("callback");
+  if (a.callback.present)
+    text += (text.empty() ? "" : ", ") + std::string("callback");
   return text;
 }
 
 void print_gauge(const InspectedGauge& g, int slot, std::ostream& out) {
-  out << "Gauge " << g.name << " (table slot " << slot << ")\n"
+  out << "Gauge " << western_to_utf8(g.name) << " (table slot " << slot << ")\n"
       << "  version " << hex(g.version) << ", width " << g.default_width_mm
       << " mm, gauge callback " << yes_no(g.callback) << ", user word "
       << g.user_word << ", parameter text " << quoted(g.parameter_text)
@@ -166,8 +168,7 @@ void print_gauge(const InspectedGauge& g, int slot, std::ostream& out) {
   Table elements({"#", "kind", "bitmap", "x", "y", "pivot/centre", "flags",
                   "failures", "fields"});
   for (const InspectedElement& e : g.elements)
-    elements.add({std::to_string(e.number),
-                  element_kind_name(e.kind),
+    elements.add({std::to_string(e.number), element_kind_name(e.kind),
                   std::to_string(e.bitmap), std::to_string(e.x),
                   std::to_string(e.y),
                   std::to_string(e.offset_x) + "," + std::to_string(e.offset_y),
@@ -194,15 +195,14 @@ void print_gauge(const InspectedGauge& g, int slot, std::ostream& out) {
     out << line << "\n";
   }
   out << "  Mouse areas\n";
-  Table areas({"#", "kind", "box x,y w x h", "cursor", "help", "flags",
-               "action"});
+  Table areas(
+      {"#", "kind", "box x,y w x h", "cursor", "help", "flags", "action"});
   for (const InspectedArea& a : g.areas)
     areas.add({std::to_string(a.number),
                std::string(2 * a.depth, ' ') + area_kind_name(a.kind),
                std::to_string(a.x) + "," + std::to_string(a.y) + " " +
                    std::to_string(a.width) + " x " + std::to_string(a.height),
-               std::to_string(a.cursor),
-               a.help_id != 0 ? hex(a.help_id) : "-",
+               std::to_string(a.cursor), a.help_id != 0 ? hex(a.help_id) : "-",
                a.mouse_flags != 0 ? hex(a.mouse_flags, 8) : "-",
                area_action(a)});
   areas.print(out, "    ");
@@ -216,8 +216,8 @@ void print_resources(const InspectedModule& m, std::ostream& out) {
   out << "Resources\n";
   std::string types;
   for (const ResourceTypeCount& t : m.resource_types)
-    types += (types.empty() ? "" : ", ") + t.type + " " +
-             std::to_string(t.count);
+    types +=
+        (types.empty() ? "" : ", ") + t.type + " " + std::to_string(t.count);
   out << "  by type: " << (types.empty() ? "none" : types) << "\n";
   out << "  Bitmaps (" << m.bitmaps.size() << ")\n";
   Table bitmaps({"id", "width x height", "bits", "bytes", "note"});
@@ -225,10 +225,10 @@ void print_resources(const InspectedModule& m, std::ostream& out) {
     bitmaps.add({b.id >= 0 ? std::to_string(b.id) : "\"" + b.name + "\"",
                  std::to_string(b.width) + " x " + std::to_string(b.height),
                  std::to_string(b.bits_per_pixel), std::to_string(b.bytes),
-                 !b.problem.empty()    ? b.problem
-                 : b.compression != 0 ? "compression " +
-                                            std::to_string(b.compression)
-                                      : ""});
+                 !b.problem.empty() ? b.problem
+                 : b.compression != 0
+                     ? "compression " + std::to_string(b.compression)
+                     : ""});
   bitmaps.print(out, "    ");
   out << "  Recordings (WAVE, " << m.recordings.size() << ")\n";
   Table recordings({"id", "format", "channels", "samples/s", "bits",
@@ -239,13 +239,12 @@ void print_resources(const InspectedModule& m, std::ostream& out) {
         frame > 0 && r.samples_per_second > 0
             ? uint64_t(r.data_bytes) / frame * 1000 / r.samples_per_second
             : 0;
-    recordings.add({r.id >= 0 ? std::to_string(r.id) : "\"" + r.name + "\"",
-                    r.format_tag == 1 ? "PCM" : std::to_string(r.format_tag),
-                    std::to_string(r.channels),
-                    std::to_string(r.samples_per_second),
-                    std::to_string(r.bits_per_sample),
-                    std::to_string(r.data_bytes), std::to_string(ms),
-                    r.problem});
+    recordings.add(
+        {r.id >= 0 ? std::to_string(r.id) : "\"" + r.name + "\"",
+         r.format_tag == 1 ? "PCM" : std::to_string(r.format_tag),
+         std::to_string(r.channels), std::to_string(r.samples_per_second),
+         std::to_string(r.bits_per_sample), std::to_string(r.data_bytes),
+         std::to_string(ms), r.problem});
   }
   recordings.print(out, "    ");
   if (m.missing_bitmaps.empty()) {
@@ -253,8 +252,8 @@ void print_resources(const InspectedModule& m, std::ostream& out) {
   } else {
     out << "  Bitmaps named but not stored:\n";
     for (const MissingBitmap& b : m.missing_bitmaps)
-      out << "    " << b.id << " (" << b.gauge << " element " << b.element
-          << ")\n";
+      out << "    " << b.id << " (" << western_to_utf8(b.gauge) << " element "
+          << b.element << ")\n";
   }
   if (m.unnamed_bitmaps.empty()) {
     out << "  Every stored bitmap is named by an element.\n";
@@ -278,7 +277,8 @@ std::string western_to_utf8(const std::string& text) {
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     uint32_t code = byte;
-    if (byte >= 0x80 && byte < 0xA0) code = kHigh[byte - 0x80] ? kHigh[byte - 0x80] : 0xFFFD;
+    if (byte >= 0x80 && byte < 0xA0)
+      code = kHigh[byte - 0x80] ? kHigh[byte - 0x80] : 0xFFFD;
     if (code < 0x80) {
       out.push_back(static_cast<char>(code));
     } else if (code < 0x800) {
@@ -309,8 +309,8 @@ void print_module_text(const InspectedModule& m, const std::string& gauge,
       << hex(pe.image_size) << ", entry point "
       << (pe.entry_point ? hex(pe.entry_point, 8) : "none") << "\n";
   out << "  Sections\n";
-  Table sections({"name", "address", "virtual size", "file offset",
-                  "file size", "flags"});
+  Table sections(
+      {"name", "address", "virtual size", "file offset", "file size", "flags"});
   for (const PeSection& s : pe.sections)
     sections.add({s.name, hex(s.address, 8), hex(s.virtual_size),
                   hex(s.file_offset), hex(s.file_size),
@@ -339,16 +339,17 @@ void print_module_text(const InspectedModule& m, const std::string& gauge,
     out << " {" << hex(id, 8) << ", "
         << (pointer.present ? hex(pointer.address, 8) : "null") << "}";
   out << "\n  Linkage: id " << hex(m.module_id) << ", init " << yes_no(m.init)
-      << ", deinit " << yes_no(m.deinit) << ", flags " << m.flags
-      << ", status " << m.status << ", version " << hex(m.version) << ", "
-      << m.gauges.size() << " gauges\n";
-  for (const std::string& p : m.problems) out << "  Note: " << p << "\n";
+      << ", deinit " << yes_no(m.deinit) << ", flags " << m.flags << ", status "
+      << m.status << ", version " << hex(m.version) << ", " << m.gauges.size()
+      << " gauges\n";
+  for (const std::string& p : m.problems)
+    out << "  Note: " << western_to_utf8(p) << "\n";
   out << "\nGauges\n";
   Table gauges({"#", "name", "width mm", "callback", "elements", "areas",
                 "clickable", "user word", "parameter text", "host words"});
   for (size_t i = 0; i < m.gauges.size(); ++i) {
     const InspectedGauge& g = m.gauges[i];
-    gauges.add({std::to_string(i + 1), g.name,
+    gauges.add({std::to_string(i + 1), western_to_utf8(g.name),
                 std::to_string(g.default_width_mm), yes_no(g.callback),
                 std::to_string(g.elements.size()),
                 std::to_string(g.areas.size()),
@@ -390,9 +391,9 @@ Json gauge_json(const InspectedGauge& g) {
                 {"default_width_mm", g.default_width_mm},
                 {"callback", link_json(g.callback)},
                 {"user_word", g.user_word},
-                {"parameter_text", g.parameter_text
-                                       ? Json(western_to_utf8(*g.parameter_text))
-                                       : Json(nullptr)},
+                {"parameter_text",
+                 g.parameter_text ? Json(western_to_utf8(*g.parameter_text))
+                                  : Json(nullptr)},
                 {"host_words", host_words_json(g.host_words)}};
   Json elements = Json::array();
   for (const InspectedElement& e : g.elements) {
@@ -413,8 +414,8 @@ Json gauge_json(const InspectedGauge& g) {
     if (e.failures) {
       Json rows = Json::array();
       for (const FailureRow& r : *e.failures)
-        rows.push_back({{"key", r.key}, {"action", r.action},
-                        {"reserved", r.reserved}});
+        rows.push_back(
+            {{"key", r.key}, {"action", r.action}, {"reserved", r.reserved}});
       element["failures"] = rows;
     } else {
       element["failures"] = nullptr;
@@ -511,25 +512,33 @@ void print_module_json(const InspectedModule& m, const std::string& gauge,
   doc["unexpected_exports"] = m.unexpected_exports;
   doc["missing_exports"] = m.missing_exports;
   doc["import_table"] = import_table;
-  doc["linkage"] = {{"module_id", m.module_id}, {"init", link_json(m.init)},
-                    {"deinit", link_json(m.deinit)}, {"flags", m.flags},
-                    {"status", m.status}, {"version", m.version}};
+  doc["linkage"] = {{"module_id", m.module_id},
+                    {"init", link_json(m.init)},
+                    {"deinit", link_json(m.deinit)},
+                    {"flags", m.flags},
+                    {"status", m.status},
+                    {"version", m.version}};
   Json gauges = Json::array();
   for (const InspectedGauge& g : m.gauges) gauges.push_back(gauge_json(g));
   doc["gauges"] = gauges;
   Json bitmaps = Json::array();
   for (const BitmapResource& b : m.bitmaps)
-    bitmaps.push_back({{"id", b.id}, {"name", b.name},
-                       {"file_offset", b.file_offset}, {"bytes", b.bytes},
-                       {"width", b.width}, {"height", b.height},
+    bitmaps.push_back({{"id", b.id},
+                       {"name", b.name},
+                       {"file_offset", b.file_offset},
+                       {"bytes", b.bytes},
+                       {"width", b.width},
+                       {"height", b.height},
                        {"bits_per_pixel", b.bits_per_pixel},
                        {"compression", b.compression},
                        {"problem", b.problem}});
   doc["bitmaps"] = bitmaps;
   Json recordings = Json::array();
   for (const RecordingResource& r : m.recordings)
-    recordings.push_back({{"id", r.id}, {"name", r.name},
-                          {"file_offset", r.file_offset}, {"bytes", r.bytes},
+    recordings.push_back({{"id", r.id},
+                          {"name", r.name},
+                          {"file_offset", r.file_offset},
+                          {"bytes", r.bytes},
                           {"format_tag", r.format_tag},
                           {"channels", r.channels},
                           {"samples_per_second", r.samples_per_second},
@@ -646,24 +655,24 @@ std::vector<FlatField> flatten_module(const InspectedModule& m) {
     order += (order.empty() ? "" : " ") + g.name;
   add("gauge order", order);
   for (const BitmapResource& b : m.bitmaps) {
-    const std::string at = "bitmap " + (b.id >= 0 ? std::to_string(b.id)
-                                                   : "\"" + b.name + "\"");
+    const std::string at =
+        "bitmap " + (b.id >= 0 ? std::to_string(b.id) : "\"" + b.name + "\"");
     add(at + " size", std::to_string(b.width) + " x " +
                           std::to_string(b.height) + " " +
                           std::to_string(b.bits_per_pixel) + " bits");
-    add(at + " content", hex(b.content_hash, 16) + " (" +
-                             std::to_string(b.bytes) + " bytes)");
+    add(at + " content",
+        hex(b.content_hash, 16) + " (" + std::to_string(b.bytes) + " bytes)");
   }
   for (const RecordingResource& r : m.recordings) {
     const std::string at = "recording " + (r.id >= 0 ? std::to_string(r.id)
-                                                      : "\"" + r.name + "\"");
-    add(at + " format",
-        std::to_string(r.format_tag) + " " + std::to_string(r.channels) +
-            " ch " + std::to_string(r.samples_per_second) + "/s " +
-            std::to_string(r.bits_per_sample) + " bits, " +
-            std::to_string(r.data_bytes) + " data bytes");
-    add(at + " content", hex(r.content_hash, 16) + " (" +
-                             std::to_string(r.bytes) + " bytes)");
+                                                     : "\"" + r.name + "\"");
+    add(at + " format", std::to_string(r.format_tag) + " " +
+                            std::to_string(r.channels) + " ch " +
+                            std::to_string(r.samples_per_second) + "/s " +
+                            std::to_string(r.bits_per_sample) + " bits, " +
+                            std::to_string(r.data_bytes) + " data bytes");
+    add(at + " content",
+        hex(r.content_hash, 16) + " (" + std::to_string(r.bytes) + " bytes)");
   }
   return out;
 }

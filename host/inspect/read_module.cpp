@@ -51,9 +51,9 @@ constexpr uint32_t kElementSpecialFlags = 0x34;
 constexpr uint32_t kElementReserved = 0x38;
 // Header words the module sets; 0x10, 0x14 and 0x24 are the host's.
 constexpr uint32_t kElementModuleWords[] = {
-    kElementKind,    kElementBitmap,     kElementX,
-    kElementY,       kElementOffsetX,    kElementOffsetY,
-    kElementGauge,   kElementNext,       kElementFailures,
+    kElementKind,       kElementBitmap,       kElementX,
+    kElementY,          kElementOffsetX,      kElementOffsetY,
+    kElementGauge,      kElementNext,         kElementFailures,
     kElementImageFlags, kElementSpecialFlags, kElementReserved};
 
 constexpr int kMaxElements = 4096;
@@ -75,8 +75,16 @@ constexpr uint32_t kTooltipArgBytes = 72;
 constexpr uint32_t kMaxTooltipArgs = 16;
 constexpr size_t kMaxText = 65536;
 
-enum class Type { kSource, kCallback, kPointer, kInt32, kHex32, kFloat64,
-                  kFloat32, kText32 };
+enum class Type {
+  kSource,
+  kCallback,
+  kPointer,
+  kInt32,
+  kHex32,
+  kFloat64,
+  kFloat32,
+  kText32
+};
 
 struct FieldSpec {
   const char* name;
@@ -231,8 +239,7 @@ struct Record {
 
 class Reader {
  public:
-  Reader(std::span<const uint8_t> file, const std::string& name)
-      : file_(file) {
+  Reader(std::span<const uint8_t> file, const std::string& name) : file_(file) {
     module_.file = name;
     module_.pe.file_size = file.size();
   }
@@ -363,15 +370,15 @@ bool Reader::read_text(uint32_t address, const std::string& record,
   for (uint32_t i = 0; i < kMaxText; ++i) {
     Record byte;
     if (!read_at(address + i, 1, record, byte)) {
-      if (i > 0 && error_) error_->what = "text not ended before: " +
-                                          error_->what;
+      if (i > 0 && error_)
+        error_->what = "text not ended before: " + error_->what;
       return false;
     }
     if (byte.bytes[0] == 0) return true;
     text.push_back(static_cast<char>(byte.bytes[0]));
   }
-  return fail("text longer than " + std::to_string(kMaxText) + " bytes",
-              record, file_offset_of(address), address);
+  return fail("text longer than " + std::to_string(kMaxText) + " bytes", record,
+              file_offset_of(address), address);
 }
 
 bool Reader::is_code(uint32_t address) const {
@@ -392,8 +399,7 @@ bool Reader::read_headers() {
   Record nt;
   if (!read_file(pe_at, 24, "PE signature and file header", nt)) return false;
   if (std::memcmp(nt.bytes.data(), "PE\0\0", 4) != 0)
-    return fail("not a PE module: no \"PE\" signature", "PE signature",
-                pe_at);
+    return fail("not a PE module: no \"PE\" signature", "PE signature", pe_at);
   PeSummary& pe = module_.pe;
   pe.machine = nt.u16(4);
   const uint16_t section_count = nt.u16(6);
@@ -409,8 +415,8 @@ bool Reader::read_headers() {
     return fail("unknown optional header magic " + hex(magic.u16(0)),
                 "optional header", optional_at);
   if (pe.machine != 0x14C)
-    return fail("machine " + hex(pe.machine) + " is not i386",
-                "PE file header", pe_at + 4);
+    return fail("machine " + hex(pe.machine) + " is not i386", "PE file header",
+                pe_at + 4);
   if (optional_size < 96)
     return fail("optional header of " + std::to_string(optional_size) +
                     " bytes is too short",
@@ -445,8 +451,7 @@ bool Reader::read_headers() {
     s.file_size = h.u32(16);
     s.file_offset = h.u32(20);
     s.characteristics = h.u32(36);
-    if (uint64_t(rva) + std::max(s.virtual_size, s.file_size) >
-        pe.image_size)
+    if (uint64_t(rva) + std::max(s.virtual_size, s.file_size) > pe.image_size)
       return fail("section " + s.name + " lies outside the image of " +
                       hex(pe.image_size) + " bytes",
                   record, table_at + 40ull * i);
@@ -515,8 +520,8 @@ bool Reader::read_imports(uint32_t rva) {
       return false;
     module_.pe.imported_libraries.push_back(name);
   }
-  return fail("import descriptors not ended", "import directory",
-              std::nullopt, module_.pe.image_base + rva);
+  return fail("import descriptors not ended", "import directory", std::nullopt,
+              module_.pe.image_base + rva);
 }
 
 struct ResourceName {
@@ -541,8 +546,8 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
                            std::vector<Entry>& out) {
     out.clear();
     if (at >= size || ++seen > 100000)
-      return fail("directory offset " + hex(at) + " outside the " +
-                      hex(size) + " bytes of resources",
+      return fail("directory offset " + hex(at) + " outside the " + hex(size) +
+                      " bytes of resources",
                   record, std::nullopt, module_.pe.image_base + base_rva + at);
     Record head;
     if (!read_rva(base_rva + at, 16, record, head)) return false;
@@ -557,8 +562,7 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
         const uint32_t name_at = base_rva + (name & 0x7FFFFFFFu);
         if (!read_rva(name_at, 2, record + " name", length)) return false;
         Record chars;
-        if (!read_rva(name_at + 2, 2u * length.u16(0), record + " name",
-                      chars))
+        if (!read_rva(name_at + 2, 2u * length.u16(0), record + " name", chars))
           return false;
         for (uint32_t c = 0; c < length.u16(0); ++c) {
           const uint16_t unit = chars.u16(2 * c);
@@ -575,8 +579,8 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
   std::vector<Entry> types, names, languages;
   if (!entries(0, "resource directory", types)) return false;
   for (const Entry& type : types) {
-    const std::string type_text = type.name.id == 2 ? "BITMAP"
-                                                    : type.name.text();
+    const std::string type_text =
+        type.name.id == 2 ? "BITMAP" : type.name.text();
     if (!(type.target & 0x80000000u))
       return fail("type " + type_text + " has no name directory",
                   "resource directory");
@@ -591,9 +595,9 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
         if (!entries(name.target & 0x7FFFFFFFu, record, languages))
           return false;
         if (languages.empty())
-          return fail("no language entry", record, std::nullopt,
-                      module_.pe.image_base + base_rva +
-                          (name.target & 0x7FFFFFFFu));
+          return fail(
+              "no language entry", record, std::nullopt,
+              module_.pe.image_base + base_rva + (name.target & 0x7FFFFFFFu));
         if (languages.front().target & 0x80000000u)
           return fail("a fourth directory level", record);
         data_at = languages.front().target;
@@ -643,8 +647,10 @@ bool Reader::read_linkage() {
   const PeExport* linkage = nullptr;
   const PeExport* imports = nullptr;
   for (const PeExport& e : module_.pe.exports) {
-    if (e.name == "Linkage") linkage = &e;
-    else if (e.name == "ImportTable") imports = &e;
+    if (e.name == "Linkage")
+      linkage = &e;
+    else if (e.name == "ImportTable")
+      imports = &e;
     else
       module_.unexpected_exports.push_back(
           e.name.empty() ? "#" + std::to_string(e.ordinal) : e.name);
@@ -705,8 +711,7 @@ bool Reader::read_gauge(uint32_t address, int index) {
   Record h;
   if (!read_at(address, kGaugeHeaderBytes, record, h)) return false;
   gauge.version = h.u32(kGaugeVersion);
-  if (!read_text(h.u32(kGaugeName), record + " name", gauge.name))
-    return false;
+  if (!read_text(h.u32(kGaugeName), record + " name", gauge.name)) return false;
   record += " (" + gauge.name + ")";
   gauge.default_width_mm = h.u32(kGaugeWidth);
   gauge.callback = link("callback", h.u32(kGaugeCallback));
@@ -719,9 +724,9 @@ bool Reader::read_gauge(uint32_t address, int index) {
     gauge.parameter_text = text;
   }
   std::vector<bool> module_word(kGaugeHeaderBytes / 4, false);
-  for (uint32_t at : {kGaugeVersion, kGaugeName, kGaugeElements, kGaugeWidth,
-                      kGaugeAreas, kGaugeCallback, kGaugeUserWord,
-                      kGaugeParameterText})
+  for (uint32_t at :
+       {kGaugeVersion, kGaugeName, kGaugeElements, kGaugeWidth, kGaugeAreas,
+        kGaugeCallback, kGaugeUserWord, kGaugeParameterText})
     module_word[at / 4] = true;
   gauge.host_words = host_words(h, module_word);
   if (gauge.callback.present && !is_code(gauge.callback.address))
@@ -741,8 +746,7 @@ bool Reader::read_elements(InspectedGauge& gauge, uint32_t list, int depth,
                            std::set<uint32_t>& seen) {
   const std::string where = gauge.name + " element list at " + hex(list);
   if (depth > kMaxDepth)
-    return fail("element lists nested deeper than " +
-                    std::to_string(kMaxDepth),
+    return fail("element lists nested deeper than " + std::to_string(kMaxDepth),
                 where, file_offset_of(list), list);
   for (int i = 0; i < kMaxListEntries; ++i) {
     Record entry;
@@ -755,11 +759,11 @@ bool Reader::read_elements(InspectedGauge& gauge, uint32_t list, int depth,
       int first = 0;
       for (const InspectedElement& e : gauge.elements)
         if (e.address == address) first = e.number;
-      return fail("loop in the element chain: element " +
-                      std::to_string(number) + " would be element " +
-                      std::to_string(first) + " again",
-                  gauge.name + " element list entry " + std::to_string(i + 1),
-                  file_offset_of(address), address);
+      return fail(
+          "loop in the element chain: element " + std::to_string(number) +
+              " would be element " + std::to_string(first) + " again",
+          gauge.name + " element list entry " + std::to_string(i + 1),
+          file_offset_of(list + kPointerBytes * i), list + kPointerBytes * i);
     }
     if (number > kMaxElements)
       return fail("more than " + std::to_string(kMaxElements) + " elements",
@@ -909,8 +913,7 @@ bool Reader::read_areas(InspectedGauge& gauge, uint32_t address) {
     const std::string record =
         gauge.name + " mouse area " + std::to_string(i + 1);
     Record r;
-    if (!read_at(address + kAreaBytes * i, kAreaBytes, record, r))
-      return false;
+    if (!read_at(address + kAreaBytes * i, kAreaBytes, record, r)) return false;
     InspectedArea a;
     a.address = r.address;
     a.number = i + 1;
@@ -994,8 +997,7 @@ InspectResult Reader::run() {
     };
     if ((module_.pe.characteristics & 0x2000) == 0)
       module_.problems.push_back("the file is a program, not a library");
-    read_exports(dir(0).first, dir(0).second) &&
-        read_imports(dir(1).first) &&
+    read_exports(dir(0).first, dir(0).second) && read_imports(dir(1).first) &&
         read_resources(dir(2).first, dir(2).second) && read_linkage();
   }
   if (error_) return *error_;

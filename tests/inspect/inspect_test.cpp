@@ -50,9 +50,9 @@ const WindowsModule& windows_module() {
   return module;
 }
 
-#define REQUIRE_WINDOWS_MODULE()                                        \
-  if (windows_module().error == "missing")                              \
-    GTEST_SKIP() << kWindowsModule << " is not built";                  \
+#define REQUIRE_WINDOWS_MODULE()                       \
+  if (windows_module().error == "missing")             \
+    GTEST_SKIP() << kWindowsModule << " is not built"; \
   ASSERT_EQ(windows_module().error, "")
 
 // Fields that differ, by name, at most `limit` of them.
@@ -66,8 +66,8 @@ std::vector<std::string> differences(const std::vector<FlatField>& expected,
     const FlatField& e = i < expected.size() ? expected[i] : none;
     const FlatField& a = i < actual.size() ? actual[i] : none;
     if (e != a)
-      out.push_back(e.first + " = " + e.second + " | read: " + a.first +
-                    " = " + a.second);
+      out.push_back(e.first + " = " + e.second + " | read: " + a.first + " = " +
+                    a.second);
   }
   return out;
 }
@@ -156,7 +156,8 @@ const InspectedGauge& gauge_named(const InspectedModule& m,
   throw std::runtime_error("no gauge " + name);
 }
 
-using Damage = std::function<void(std::vector<uint8_t>&, const InspectedModule&)>;
+using Damage =
+    std::function<void(std::vector<uint8_t>&, const InspectedModule&)>;
 
 struct DamageCase {
   const char* name;
@@ -175,9 +176,10 @@ const DamageCase kDamageCases[] = {
      .expected = "optional header at file offset 0x98: the file ends at "
                  "0x100"},
     {.name = "not_a_pe_module",
-     .damage = [](auto& b, const auto&) {
-       b.assign({'h', 'e', 'l', 'l', 'o', '\n'});
-     },
+     .damage =
+         [](auto& b, const auto&) {
+           b.assign({'h', 'e', 'l', 'l', 'o', '\n'});
+         },
      .expected = "DOS header at file offset 0x0: not a PE module"},
     {.name = "no_pe_signature",
      .damage = [](auto& b, const auto&) { b[pe_header(b)] = 'X'; },
@@ -187,54 +189,64 @@ const DamageCase kDamageCases[] = {
      .expected = "PE signature and file header at file offset 0x7FFFFFF0: "
                  "the file ends"},
     {.name = "sixty_four_bit",
-     .damage = [](auto& b, const auto&) {
-       b[pe_header(b) + 24] = 0x0B;
-       b[pe_header(b) + 25] = 0x02;
-     },
+     .damage =
+         [](auto& b, const auto&) {
+           b[pe_header(b) + 24] = 0x0B;
+           b[pe_header(b) + 25] = 0x02;
+         },
      .expected = "a 64-bit (PE32+) module"},
     {.name = "gauge_name_out_of_its_section",
-     .damage = [](auto& b, const auto& m) {
-       put_u32(b, file_offset(m, m.gauges[2].address) + 4,
-               m.pe.image_base + m.pe.image_size + 0x1000);
-     },
+     .damage =
+         [](auto& b, const auto& m) {
+           put_u32(b, file_offset(m, m.gauges[2].address) + 4,
+                   m.pe.image_base + m.pe.image_size + 0x1000);
+         },
      .expected = "gauge header 3 name at address 0x"},
     {.name = "element_record_runs_off_its_section",
-     .damage = [](auto& b, const auto& m) {
-       const PeSection& data = m.pe.sections[1];
-       const auto& g = gauge_named(m, "Battery_Switch");
-       const uint64_t list = file_offset(m, g.address) + 8;
-       const uint32_t at = data.address + data.virtual_size - 20;
-       put_u32(b, list, g.address + 0x40);  // a word of the header...
-       put_u32(b, file_offset(m, g.address) + 0x40, at);  // ...names it
-     },
+     .damage =
+         [](auto& b, const auto& m) {
+           const PeSection& data = m.pe.sections[1];
+           const auto& g = gauge_named(m, "Battery_Switch");
+           const uint64_t list = file_offset(m, g.address) + 8;
+           const uint32_t at = data.address + data.virtual_size - 20;
+           put_u32(b, list, g.address + 0x40);  // a word of the header...
+           put_u32(b, file_offset(m, g.address) + 0x40, at);  // ...names it
+         },
      .expected = "Battery_Switch element 1 at address 0x"},
     {.name = "loop_in_an_element_chain",
-     .damage = [](auto& b, const auto& m) {
-       const auto& g = gauge_named(m, "Radio_ADF");
-       const uint32_t root_list =
-           get_u32(b, file_offset(m, g.address) + 8);
-       put_u32(b, file_offset(m, g.elements[3].address) + 0x28, root_list);
-     },
+     .damage =
+         [](auto& b, const auto& m) {
+           const auto& g = gauge_named(m, "Radio_ADF");
+           const uint32_t root_list = get_u32(b, file_offset(m, g.address) + 8);
+           put_u32(b, file_offset(m, g.elements[3].address) + 0x28, root_list);
+         },
      .expected = "loop in the element chain: element 5 would be element 1 "
                  "again"},
     {.name = "unknown_element_kind",
-     .damage = [](auto& b, const auto& m) {
-       put_u32(b, file_offset(m, gauge_named(m, "Airspeed").elements[1].address),
+     .damage =
+         [](auto& b, const auto& m) {
+           put_u32(
+               b,
+               file_offset(m, gauge_named(m, "Airspeed").elements[1].address),
                9);
-     },
+         },
      .expected = "Airspeed element 2 at address 0x"},
     {.name = "unknown_mouse_area_kind",
-     .damage = [](auto& b, const auto& m) {
-       put_u32(b, file_offset(m, gauge_named(m, "Airspeed").areas[1].address),
-               7);
-     },
+     .damage =
+         [](auto& b, const auto& m) {
+           put_u32(b,
+                   file_offset(m, gauge_named(m, "Airspeed").areas[1].address),
+                   7);
+         },
      .expected = "Airspeed mouse area 2 at address 0x"},
     {.name = "no_linkage_export",
-     .damage = [](auto& b, const auto&) {
-       const std::string name = "Linkage";
-       auto found = std::search(b.begin(), b.end(), name.begin(), name.end());
-       *(found + 6) = 'f';
-     },
+     .damage =
+         [](auto& b, const auto&) {
+           const std::string name = "Linkage";
+           auto found =
+               std::search(b.begin(), b.end(), name.begin(), name.end());
+           *(found + 6) = 'f';
+         },
      .expected = "no export named \"Linkage\": not a gauge module"},
 };
 
@@ -269,7 +281,8 @@ InspectedModule read_test_module(const std::string& name) {
 }
 
 TEST(InspectOtherModules, ListsAnExtraExport) {
-  if (!std::filesystem::exists(kWindowsTestModules + "/misbuilt_extra_export.dll"))
+  if (!std::filesystem::exists(kWindowsTestModules +
+                               "/misbuilt_extra_export.dll"))
     GTEST_SKIP() << "the Windows test modules are not built";
   const InspectedModule m = read_test_module("misbuilt_extra_export.dll");
   EXPECT_EQ(m.unexpected_exports, std::vector<std::string>{"Extra"});
@@ -306,29 +319,31 @@ struct ChangeCase {
 const ChangeCase kChangeCases[] = {
     {.name = "nothing", .change = [](auto&, const auto&) {}, .expected = {}},
     {.name = "area_moved",
-     .change = [](auto& b, const auto& m) {
-       const InspectedArea& a = gauge_named(m, "Battery_Switch").areas[2];
-       put_u32(b, file_offset(m, a.address) + 4, a.x + 2);
-     },
+     .change =
+         [](auto& b, const auto& m) {
+           const InspectedArea& a = gauge_named(m, "Battery_Switch").areas[2];
+           put_u32(b, file_offset(m, a.address) + 4, a.x + 2);
+         },
      .expected = {"Battery_Switch: area 3 box: 0,0 44 x 63 -> 2,0 44 x 63"}},
     {.name = "tooltip_text",
-     .change = [](auto& b, const auto& m) {
-       const InspectedArea& a = gauge_named(m, "Battery_Switch").areas[1];
-       b[file_offset(m, a.callback.address) + 10] = 'w';
-     },
+     .change =
+         [](auto& b, const auto& m) {
+           const InspectedArea& a = gauge_named(m, "Battery_Switch").areas[1];
+           b[file_offset(m, a.callback.address) + 10] = 'w';
+         },
      .expected = {"Battery_Switch: area 2 text: \"Battery switch (%1!s!)\" -> "
                   "\"Battery swwtch (%1!s!)\""}},
     {.name = "needle_calibration",
-     .change = [](auto& b, const auto& m) {
-       const InspectedElement& e = gauge_named(m, "Tachometer").elements[1];
-       const uint32_t table = get_u32(b, file_offset(m, e.address) + 0x70);
-       put_u32(b, file_offset(m, table), e.table[0].x + 1);
-     },
+     .change =
+         [](auto& b, const auto& m) {
+           const InspectedElement& e = gauge_named(m, "Tachometer").elements[1];
+           const uint32_t table = get_u32(b, file_offset(m, e.address) + 0x70);
+           put_u32(b, file_offset(m, table), e.table[0].x + 1);
+         },
      .expected = {}},  // checked by prefix below
     {.name = "bitmap_content",
-     .change = [](auto& b, const auto& m) {
-       b[m.bitmaps[0].file_offset + 60] ^= 0xFF;
-     },
+     .change = [](auto& b,
+                  const auto& m) { b[m.bitmaps[0].file_offset + 60] ^= 0xFF; },
      .expected = {}},
 };
 
@@ -375,7 +390,8 @@ TEST(InspectAgainstGauges, NamesAddedAndRemovedGauges) {
 TEST(InspectBitmaps, WritesTheGeneratorsPictures) {
   REQUIRE_WINDOWS_MODULE();
   const std::string folder =
-      (std::filesystem::temp_directory_path() / "inspect_bitmaps_test").string();
+      (std::filesystem::temp_directory_path() / "inspect_bitmaps_test")
+          .string();
   std::filesystem::remove_all(folder);
   std::string error;
   ASSERT_EQ(export_bitmaps(windows_module().model, windows_module().bytes,
@@ -395,8 +411,8 @@ TEST(InspectBitmaps, WritesTheGeneratorsPictures) {
       ASSERT_TRUE(parse_bmp_file(bmp, generated, error)) << id << error;
       EXPECT_EQ(written.width, generated.width) << id;
       EXPECT_EQ(written.height, generated.height) << id;
-      EXPECT_TRUE(written.rgb == generated.rgb) << id << " differs from "
-                                                << artwork;
+      EXPECT_TRUE(written.rgb == generated.rgb)
+          << id << " differs from " << artwork;
       ++compared;
     }
   }

@@ -13,9 +13,7 @@
 namespace {
 
 LinkField link(const std::string& name, const void* pointer) {
-  return {.name = name,
-          .present = pointer != nullptr,
-          .address = 0};
+  return {.name = name, .present = pointer != nullptr, .address = 0};
 }
 
 template <class Routine>
@@ -60,20 +58,21 @@ void add_kind_fields(ElementHeader* head, InspectedElement& e) {
       e.sources = {source("source 1", s->sources[0]),
                    source("source 2", s->sources[1]),
                    source("source 3", s->sources[2])};
-      e.fields = {integer("box width", s->box_width),
-                  integer("box height", s->box_height),
-                  hex_field("text colour", s->text_colour),
-                  hex_field("background colour", s->background_colour),
-                  hex_field("highlight colour", s->highlight_colour),
-                  {.name = "font face",
-                   .value = std::string(s->font_face,
-                                        strnlen(s->font_face, 32)),
-                   .hexadecimal = false},
-                  integer("font weight", s->font_weight),
-                  integer("character set", s->character_set),
-                  hex_field("text flags", s->text_flags),
-                  integer("characters", s->characters)};
-      e.links = {link("text buffer", s->text), link("highlights", s->highlights),
+      e.fields = {
+          integer("box width", s->box_width),
+          integer("box height", s->box_height),
+          hex_field("text colour", s->text_colour),
+          hex_field("background colour", s->background_colour),
+          hex_field("highlight colour", s->highlight_colour),
+          {.name = "font face",
+           .value = std::string(s->font_face, strnlen(s->font_face, 32)),
+           .hexadecimal = false},
+          integer("font weight", s->font_weight),
+          integer("character set", s->character_set),
+          hex_field("text flags", s->text_flags),
+          integer("characters", s->characters)};
+      e.links = {link("text buffer", s->text),
+                 link("highlights", s->highlights),
                  routine("callback", s->callback)};
       break;
     }
@@ -258,8 +257,7 @@ InspectedModule walk_linked_module(const std::string& artwork_folder) {
     const std::vector<uint8_t> bytes = file_bytes(entry.path());
     BitmapResource b;
     b.id = std::stoll(stem);
-    if (bytes.size() > 14)
-      describe_bitmap(std::span(bytes).subspan(14), b);
+    if (bytes.size() > 14) describe_bitmap(std::span(bytes).subspan(14), b);
     bitmaps.push_back(std::move(b));
   }
   std::sort(bitmaps.begin(), bitmaps.end(),
