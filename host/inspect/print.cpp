@@ -367,6 +367,12 @@ void print_module_text(const InspectedModule& m, const std::string& gauge,
 
 namespace {
 
+// Names as JSON keys: "table entries" -> "table_entries".
+std::string key(std::string name) {
+  std::replace(name.begin(), name.end(), ' ', '_');
+  return name;
+}
+
 Json link_json(const LinkField& l) {
   return l.present ? Json(l.address) : Json(nullptr);
 }
@@ -422,13 +428,13 @@ Json gauge_json(const InspectedGauge& g) {
     }
     Json sources = Json::object();
     for (const SourceField& s : e.sources)
-      sources[s.name] = {{"token", s.token}, {"var_type", s.var_type}};
+      sources[key(s.name)] = {{"token", s.token}, {"var_type", s.var_type}};
     element["sources"] = sources;
     Json fields = Json::object();
-    for (const RecordField& f : e.fields) fields[f.name] = field_json(f);
+    for (const RecordField& f : e.fields) fields[key(f.name)] = field_json(f);
     element["fields"] = fields;
     Json links = Json::object();
-    for (const LinkField& l : e.links) links[l.name] = link_json(l);
+    for (const LinkField& l : e.links) links[key(l.name)] = link_json(l);
     element["links"] = links;
     if (!e.table.empty()) {
       Json table = Json::array();
