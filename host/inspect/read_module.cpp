@@ -73,7 +73,12 @@ constexpr uint32_t kAreaBytes = 44;
 constexpr int kMaxAreas = 4096;
 constexpr uint32_t kTooltipArgBytes = 72;
 constexpr uint32_t kMaxTooltipArgs = 16;
-constexpr size_t kMaxText = 65536;
+constexpr size_t kMaxText = 4096;
+// Records may be shared between gauges, so the module as a whole has a
+// budget too: far above any real module, low enough that a file made of
+// references to the same records cannot make the reading endless.
+constexpr int kMaxModuleRecords = 65536;
+constexpr uint32_t kMaxResourceEntries = 65536;
 
 enum class Type {
   kSource,
@@ -295,6 +300,8 @@ class Reader {
   uint32_t headers_size_ = 0;
   std::array<std::pair<uint32_t, uint32_t>, 16> directories_{};
   uint32_t directory_count_ = 0;
+  int records_read_ = 0;  // elements and mouse areas of every gauge
+  uint64_t resource_bytes_ = 0;
 };
 
 bool Reader::read_file(uint64_t offset, uint64_t size,
@@ -367,18 +374,24 @@ bool Reader::read_at(uint32_t address, uint32_t size, const std::string& record,
 bool Reader::read_text(uint32_t address, const std::string& record,
                        std::string& text) {
   text.clear();
-  for (uint32_t i = 0; i < kMaxText; ++i) {
-    Record byte;
-    if (!read_at(address + i, 1, record, byte)) {
-      if (i > 0 && error_)
-        error_->what = "text not ended before: " + error_->what;
-      return false;
-    }
-    if (byte.bytes[0] == 0) return true;
-    text.push_back(static_cast<char>(byte.bytes[0]));
+  Record first;
+  if (!read_at(address, 1, record, first)) return false;
+  // The text's bytes up to the end of the file data holding it; past that
+  // the loaded image holds zeros, which end it.
+  const std::optional<uint64_t> at = file_offset_of(address);
+  if (!at) return true;  // in a zero-filled tail: an empty text
+  uint64_t end = std::min<uint64_t>(headers_size_, file_.size());
+  for (const PeSection& s : module_.pe.sections)
+    if (address >= s.address && address - s.address < s.file_size)
+      end = uint64_t(s.file_offset) + s.file_size;
+  for (uint64_t i = *at; i < end; ++i) {
+    if (file_[i] == 0) return true;
+    if (text.size() == kMaxText)
+      return fail("text longer than " + std::to_string(kMaxText) + " bytes",
+                  record, at, address);
+    text.push_back(static_cast<char>(file_[i]));
   }
-  return fail("text longer than " + std::to_string(kMaxText) + " bytes", record,
-              file_offset_of(address), address);
+  return true;
 }
 
 bool Reader::is_code(uint32_t address) const {
@@ -538,6 +551,7 @@ bool Reader::read_resources(uint32_t rva, uint32_t size) {
 // Three levels, as resource compilers write them: type, name, language.
 bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
   int seen = 0;
+  uint32_t entries_read = 0;
   struct Entry {
     ResourceName name;
     uint32_t target = 0;
@@ -545,13 +559,18 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
   const auto entries = [&](uint32_t at, const std::string& record,
                            std::vector<Entry>& out) {
     out.clear();
-    if (at >= size || ++seen > 100000)
+    if (at >= size || ++seen > int(kMaxResourceEntries))
       return fail("directory offset " + hex(at) + " outside the " + hex(size) +
                       " bytes of resources",
                   record, std::nullopt, module_.pe.image_base + base_rva + at);
     Record head;
     if (!read_rva(base_rva + at, 16, record, head)) return false;
     const uint32_t count = uint32_t(head.u16(12)) + head.u16(14);
+    entries_read += count;
+    if (entries_read > kMaxResourceEntries)
+      return fail("more than " + std::to_string(kMaxResourceEntries) +
+                      " resource directory entries",
+                  record, file_offset_of(head.address), head.address);
     for (uint32_t i = 0; i < count; ++i) {
       Record e;
       if (!read_rva(base_rva + at + 16 + 8 * i, 8, record, e)) return false;
@@ -617,6 +636,10 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
         return fail(std::to_string(bytes) + " bytes not within the file",
                     record + " data", offset, address);
       ++count;
+      resource_bytes_ += bytes;
+      if (resource_bytes_ > 4 * uint64_t(file_.size()))
+        return fail("resources add up to more than four times the file",
+                    record + " data", offset, address);
       const uint8_t* content = file_.data() + *offset;
       if (type.name.id == 2) {
         BitmapResource b{.id = name.name.id,
@@ -765,6 +788,10 @@ bool Reader::read_elements(InspectedGauge& gauge, uint32_t list, int depth,
           gauge.name + " element list entry " + std::to_string(i + 1),
           file_offset_of(list + kPointerBytes * i), list + kPointerBytes * i);
     }
+    if (++records_read_ > kMaxModuleRecords)
+      return fail("more than " + std::to_string(kMaxModuleRecords) +
+                      " elements and mouse areas in the module",
+                  where, file_offset_of(address), address);
     if (number > kMaxElements)
       return fail("more than " + std::to_string(kMaxElements) + " elements",
                   where, file_offset_of(address), address);
@@ -912,6 +939,10 @@ bool Reader::read_areas(InspectedGauge& gauge, uint32_t address) {
   for (int i = 0; i < kMaxAreas; ++i) {
     const std::string record =
         gauge.name + " mouse area " + std::to_string(i + 1);
+    if (++records_read_ > kMaxModuleRecords)
+      return fail("more than " + std::to_string(kMaxModuleRecords) +
+                      " elements and mouse areas in the module",
+                  record, std::nullopt, address + kAreaBytes * i);
     Record r;
     if (!read_at(address + kAreaBytes * i, kAreaBytes, record, r)) return false;
     InspectedArea a;
