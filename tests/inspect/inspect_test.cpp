@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -121,8 +122,15 @@ TEST(InspectWindowsModule, PrintsEveryGaugeAsTextAndJson) {
                             "C)\""),
             std::string::npos);
   print_module_json(windows_module().model, "", json);
-  EXPECT_NE(json.str().find("\"name\": \"Pitot_Heat_Light\""),
-            std::string::npos);
+  const auto parsed = nlohmann::json::parse(json.str(), nullptr, false);
+  ASSERT_FALSE(parsed.is_discarded());
+  ASSERT_EQ(parsed["gauges"].size(), 60u);
+  EXPECT_EQ(parsed["gauges"][59]["name"], "Pitot_Heat_Light");
+  EXPECT_EQ(parsed["gauges"][34]["mouse_areas"][1]["text"],
+            "Admission air temperature (%1!d!\u00B0C)");
+  EXPECT_EQ(parsed["gauges"][22]["elements"][1]["nonlinearity"].size(),
+            parsed["gauges"][22]["elements"][1]["fields"]["table_entries"]);
+  EXPECT_EQ(parsed["bitmaps"].size(), 188u);
   print_module_text(windows_module().model, "Battery_Switch", one);
   EXPECT_EQ(one.str().rfind("Gauge Battery_Switch (table slot 46)", 0), 0u);
   EXPECT_EQ(one.str().find("Gauge ", 1), std::string::npos);
