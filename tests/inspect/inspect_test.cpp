@@ -390,6 +390,19 @@ TEST(InspectAgainstGauges, NamesAddedAndRemovedGauges) {
   EXPECT_EQ(lines[0], "removed gauge Registration");
   EXPECT_EQ(diff_modules(fewer, windows_module().model)[0],
             "added gauge Registration");
+  // A name the table repeats pairs up in order, and changes nothing.
+  InspectedModule repeated = windows_module().model;
+  repeated.gauges.push_back(repeated.gauges[1]);
+  repeated.gauges.back().default_width_mm = 1;
+  repeated.bitmaps.push_back(repeated.bitmaps[0]);
+  EXPECT_EQ(diff_modules(repeated, repeated), std::vector<std::string>{});
+  const std::vector<std::string> added =
+      diff_modules(windows_module().model, repeated);
+  ASSERT_EQ(added.size(), 4u) << joined(added);
+  EXPECT_EQ(added[0], "added gauge Registration");
+  EXPECT_EQ(added[1].rfind("gauge order: ", 0), 0u);
+  EXPECT_EQ(added[2].rfind("bitmap 40 size (2): (none) -> ", 0), 0u);
+  EXPECT_EQ(added[3].rfind("bitmap 40 content (2): (none) -> ", 0), 0u);
 }
 
 // ---------------------------------------------------------------------------
