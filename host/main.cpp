@@ -9,8 +9,13 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
+#include "host/inspect/diff.h"
+#include "host/inspect/export_bitmaps.h"
+#include "host/inspect/print.h"
+#include "host/inspect/read_module.h"
 #include "host/loader.h"
 #include "host/panel_config.h"
 #include "host/platform.h"
@@ -35,6 +40,9 @@ void print_usage(std::ostream& out) {
          "                      [--pictures DIR]\n"
          "       corvelain_host validate [--module PATH] [--level N]\n"
          "                               [--seed S] [--cycles N]\n"
+         "       corvelain_host inspect MODULE [--json] [--gauge NAME]\n"
+         "                              [--bitmaps DIR]\n"
+         "       corvelain_host inspect MODULE --against OTHER\n"
          "       corvelain_host --help-script\n"
          "\n"
          "Loads the instrument module, opens the visible windows of the panel\n"
@@ -60,6 +68,13 @@ void print_usage(std::ostream& out) {
          "                 buffers must all be released at kill; exit\n"
          "                 status 1 on any failure; --cycles N install and\n"
          "                 kill cycles at level 2 (1000)\n"
+         "  inspect        reads a module file as bytes without loading it "
+         "and\n"
+         "                 prints its exports, gauges, elements, mouse areas\n"
+         "                 and resources as tables (--json: as JSON; --gauge:\n"
+         "                 one gauge); --bitmaps DIR writes each bitmap as\n"
+         "                 DIR/<id>.png; --against OTHER prints what differs\n"
+         "                 in OTHER, exit status 1 when anything does\n"
          "  --help         this text\n"
          "\n"
          "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
@@ -168,12 +183,98 @@ int run_validate(int argc, char** argv) {
   return failures > 0 ? kExitExpectationFailed : kExitOk;
 }
 
+bool inspect_file(const std::string& path, std::vector<uint8_t>& bytes,
+                  InspectedModule& module, std::string& error) {
+  if (!read_whole_file(path, bytes)) {
+    error = "cannot read module file " + path;
+    return false;
+  }
+  InspectResult read = read_module(bytes, path);
+  if (auto* failure = std::get_if<InspectError>(&read)) {
+    error = path + ": " + failure->message();
+    return false;
+  }
+  module = std::move(std::get<InspectedModule>(read));
+  return true;
+}
+
+// corvelain_host inspect MODULE [--json] [--gauge NAME] [--bitmaps DIR]
+//                                [--against OTHER]
+int run_inspect(int argc, char** argv) {
+  std::string module_path, gauge, bitmaps_path, against_path;
+  bool json = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json") {
+      json = true;
+      continue;
+    }
+    std::string* target = arg == "--gauge"     ? &gauge
+                          : arg == "--bitmaps" ? &bitmaps_path
+                          : arg == "--against" ? &against_path
+                                               : nullptr;
+    if (target == nullptr) {
+      if (arg.starts_with("-") || !module_path.empty())
+        return usage_error("inspect: unexpected '" + arg + "'");
+      module_path = arg;
+      continue;
+    }
+    if (i + 1 >= argc || std::string(argv[i + 1]).empty())
+      return usage_error(arg + " needs a value");
+    if (!target->empty()) return usage_error(arg + " given twice");
+    *target = argv[++i];
+  }
+  if (module_path.empty()) return usage_error("inspect: MODULE is required");
+  if (!against_path.empty() &&
+      (json || !gauge.empty() || !bitmaps_path.empty()))
+    return usage_error("inspect: --against takes no other option");
+  std::vector<uint8_t> bytes;
+  InspectedModule module;
+  std::string error;
+  if (!inspect_file(module_path, bytes, module, error))
+    return input_error(error);
+  if (!against_path.empty()) {
+    std::vector<uint8_t> other_bytes;
+    InspectedModule other;
+    if (!inspect_file(against_path, other_bytes, other, error))
+      return input_error(error);
+    const std::vector<std::string> changes = diff_modules(module, other);
+    for (const std::string& line : changes)
+      std::cout << western_to_utf8(line) << "\n";
+    std::cout << changes.size()
+              << (changes.size() == 1 ? " change" : " changes") << " from "
+              << module_path << " to " << against_path << "\n";
+    return changes.empty() ? kExitOk : kExitExpectationFailed;
+  }
+  if (!gauge.empty() &&
+      std::none_of(module.gauges.begin(), module.gauges.end(),
+                   [&](const InspectedGauge& g) { return g.name == gauge; }))
+    return input_error(module_path + " has no gauge named '" + gauge + "'");
+  if (json)
+    print_module_json(module, gauge, std::cout);
+  else
+    print_module_text(module, gauge, std::cout);
+  std::cout.flush();
+  if (!bitmaps_path.empty()) {
+    const int written = export_bitmaps(module, bytes, bitmaps_path, error);
+    if (written < 0) {
+      std::cerr << "corvelain_host: " << error << "\n";
+      return kExitPictureNotWritten;
+    }
+    std::cerr << "corvelain_host: " << written << " bitmaps written to "
+              << bitmaps_path << "\n";
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   prepare_console();
   if (argc >= 2 && std::string(argv[1]) == "validate")
     return run_validate(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "inspect")
+    return run_inspect(argc, argv);
   std::string module_path, panel_path, script_path, pictures_path;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -5,6 +5,7 @@
 #   registration    the registration plate's style keys and line
 #   scenario        the scenario language, run against a small panel
 #   panel_background  the image reader of the panels' window backgrounds
+#   module_file     the module file reader (inspect) and its printers
 # Usage: scripts/fuzz.sh [--time SECONDS | RUNS] [TARGET...]
 # (default 1000000 runs of every target). Each run starts from the corpus
 # committed in tests/fuzz/corpus/TARGET and the inputs earlier runs kept in
@@ -14,7 +15,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/fuzz"
-all_targets=(panel_config parameter_text registration scenario panel_background)
+all_targets=(panel_config parameter_text registration scenario
+  panel_background module_file)
 
 limit=(-runs=1000000)
 if [[ "${1:-}" == "--time" ]]; then
@@ -53,6 +55,7 @@ for target in "${targets[@]}"; do
     registration) max_len=512 ;;
     parameter_text) max_len=128 ;;
     panel_background) max_len=4096 ;;
+    module_file) max_len=8192 ;;
   esac
   echo "== $target"
   status=0

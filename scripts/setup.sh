@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian 12 machine: compilers,
 # GoogleTest, Google Benchmark, cairo for the artwork, stb and the Liberation
-# fonts for the renderer, the MinGW cross compiler, 32-bit Wine, a
-# virtual X server and the ALSA pieces Wine's DirectSound opens (these last
-# three only where the machine runs 32-bit programs). Only what is missing is
+# fonts for the renderer, nlohmann-json for inspect's JSON, the MinGW cross
+# compiler, 32-bit Wine, a virtual X server and the ALSA pieces Wine's
+# DirectSound opens (these last three only where the machine runs 32-bit
+# programs). Only what is missing is
 # installed, so a second run returns at once.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
   cmake g++ googletest libgtest-dev libbenchmark-dev clang-format clang
-  libcairo2-dev libstb-dev fonts-liberation2
+  libcairo2-dev libstb-dev fonts-liberation2 nlohmann-json3-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   alsa-utils
   valgrind
