@@ -91,26 +91,26 @@ enum class Type {
   kText32
 };
 
-struct FieldSpec {
+struct FieldLayout {
   const char* name;
   uint32_t offset;
   Type type;
 };
 
-struct KindSpec {
+struct KindLayout {
   uint32_t bytes;
-  const FieldSpec* fields;
+  const FieldLayout* fields;
   size_t field_count;
   int32_t table_pointer;  // needle: offset of the calibration table, else -1
 };
 
-constexpr FieldSpec kNeedleFields[] = {
+constexpr FieldLayout kNeedleFields[] = {
     {.name = "source", .offset = 0x3C, .type = Type::kSource},
     {.name = "table entries", .offset = 0x74, .type = Type::kInt32},
     {.name = "max turn rate degrees", .offset = 0x78, .type = Type::kInt32},
     {.name = "callback", .offset = 0xE0, .type = Type::kCallback},
 };
-constexpr FieldSpec kStringFields[] = {
+constexpr FieldLayout kStringFields[] = {
     {.name = "source 1", .offset = 0x3C, .type = Type::kSource},
     {.name = "source 2", .offset = 0x58, .type = Type::kSource},
     {.name = "source 3", .offset = 0x74, .type = Type::kSource},
@@ -128,7 +128,7 @@ constexpr FieldSpec kStringFields[] = {
     {.name = "highlights", .offset = 0x128, .type = Type::kPointer},
     {.name = "callback", .offset = 0x138, .type = Type::kCallback},
 };
-constexpr FieldSpec kSliderFields[] = {
+constexpr FieldLayout kSliderFields[] = {
     {.name = "x source", .offset = 0x3C, .type = Type::kSource},
     {.name = "x scale", .offset = 0x5C, .type = Type::kFloat64},
     {.name = "y source", .offset = 0x68, .type = Type::kSource},
@@ -136,14 +136,14 @@ constexpr FieldSpec kSliderFields[] = {
     {.name = "x callback", .offset = 0xA8, .type = Type::kCallback},
     {.name = "y callback", .offset = 0xAC, .type = Type::kCallback},
 };
-constexpr FieldSpec kIconFields[] = {
+constexpr FieldLayout kIconFields[] = {
     {.name = "source", .offset = 0x3C, .type = Type::kSource},
     {.name = "scale", .offset = 0x64, .type = Type::kFloat64},
     {.name = "offset", .offset = 0x6C, .type = Type::kInt32},
     {.name = "icons", .offset = 0x70, .type = Type::kInt32},
     {.name = "callback", .offset = 0x84, .type = Type::kCallback},
 };
-constexpr FieldSpec kMovingFields[] = {
+constexpr FieldLayout kMovingFields[] = {
     {.name = "x source", .offset = 0x3C, .type = Type::kSource},
     {.name = "x min", .offset = 0x5C, .type = Type::kFloat64},
     {.name = "x max", .offset = 0x64, .type = Type::kFloat64},
@@ -153,7 +153,7 @@ constexpr FieldSpec kMovingFields[] = {
     {.name = "x callback", .offset = 0xF4, .type = Type::kCallback},
     {.name = "y callback", .offset = 0xF8, .type = Type::kCallback},
 };
-constexpr FieldSpec kSpriteFields[] = {
+constexpr FieldLayout kSpriteFields[] = {
     {.name = "x source", .offset = 0x3C, .type = Type::kSource},
     {.name = "x scale", .offset = 0x5C, .type = Type::kFloat64},
     {.name = "y source", .offset = 0x64, .type = Type::kSource},
@@ -169,7 +169,7 @@ constexpr FieldSpec kSpriteFields[] = {
 
 constexpr uint32_t kNeedleTable = 0x70;
 
-constexpr KindSpec kKinds[] = {
+constexpr KindLayout kKinds[] = {
     {.bytes = 96, .fields = nullptr, .field_count = 0, .table_pointer = -1},
     {.bytes = 236,
      .fields = kNeedleFields,
@@ -825,9 +825,9 @@ bool Reader::read_element(InspectedGauge& gauge, uint32_t address, int depth,
   if (kind >= std::size(kKinds))
     return fail("unknown element kind " + std::to_string(kind), record,
                 file_offset_of(address), address);
-  const KindSpec& spec = kKinds[kind];
+  const KindLayout& layout = kKinds[kind];
   Record r;
-  if (!read_at(address, spec.bytes,
+  if (!read_at(address, layout.bytes,
                record + " (" + element_kind_name(kind) + ")", r))
     return false;
   e.address = address;
@@ -843,7 +843,7 @@ bool Reader::read_element(InspectedGauge& gauge, uint32_t address, int depth,
   e.reserved = r.u32(kElementReserved);
   e.gauge_link_matches = r.u32(kElementGauge) == gauge.address;
   next_list = r.u32(kElementNext);
-  std::vector<bool> module_word(spec.bytes / 4, false);
+  std::vector<bool> module_word(layout.bytes / 4, false);
   for (uint32_t at : kElementModuleWords) module_word[at / 4] = true;
 
   if (const uint32_t failures = r.u32(kElementFailures); failures != 0) {
@@ -863,8 +863,8 @@ bool Reader::read_element(InspectedGauge& gauge, uint32_t address, int depth,
           {.key = row.i32(0), .action = row.i32(4), .reserved = row.i32(8)});
     }
   }
-  for (size_t i = 0; i < spec.field_count; ++i) {
-    const FieldSpec& f = spec.fields[i];
+  for (size_t i = 0; i < layout.field_count; ++i) {
+    const FieldLayout& f = layout.fields[i];
     const uint32_t words = field_bytes(f.type) / 4;
     for (uint32_t w = 0; w < words; ++w) module_word[f.offset / 4 + w] = true;
     switch (f.type) {
@@ -907,8 +907,8 @@ bool Reader::read_element(InspectedGauge& gauge, uint32_t address, int depth,
       }
     }
   }
-  if (spec.table_pointer >= 0) {
-    const auto at = static_cast<uint32_t>(spec.table_pointer);
+  if (layout.table_pointer >= 0) {
+    const auto at = static_cast<uint32_t>(layout.table_pointer);
     module_word[at / 4] = true;
     const uint32_t table = r.u32(at);
     const int32_t entries = r.i32(at + 4);
