@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "host/host.h"
-#include "host/loader.h"
-#include "host/panel_config.h"
+#include "host/core/host.h"
+#include "host/core/loader.h"
+#include "host/panel_file/panel_config.h"
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"
 #include "host/render/stb_files.h"

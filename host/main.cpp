@@ -11,19 +11,19 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/core/host.h"
+#include "host/core/loader.h"
+#include "host/core/platform.h"
 #include "host/inspect/diff.h"
 #include "host/inspect/export_bitmaps.h"
 #include "host/inspect/print.h"
 #include "host/inspect/read_module.h"
-#include "host/loader.h"
-#include "host/panel_config.h"
-#include "host/platform.h"
+#include "host/panel_file/panel_config.h"
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"
 #include "host/render/stb_files.h"
-#include "host/scenario.h"
-#include "host/validate.h"
+#include "host/script/scenario.h"
+#include "host/validate/validate.h"
 
 namespace {
 

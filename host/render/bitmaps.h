@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "host/loader.h"
+#include "host/core/loader.h"
 #include "host/render/image.h"
 
 class BitmapSource {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
-#include "host/panel_config.h"
+#include "host/core/host.h"
+#include "host/panel_file/panel_config.h"
 #include "host/render/bitmaps.h"
 #include "host/render/image.h"
 

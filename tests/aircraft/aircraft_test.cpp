@@ -1,4 +1,4 @@
-#include "host/aircraft.h"
+#include "host/aircraft/aircraft.h"
 
 #include <gtest/gtest.h>
 

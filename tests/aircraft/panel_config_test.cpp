@@ -1,4 +1,4 @@
-#include "host/panel_config.h"
+#include "host/panel_file/panel_config.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "host/panel_config.h"
+#include "host/panel_file/panel_config.h"
 #include "module/linkage.h"
 
 namespace {

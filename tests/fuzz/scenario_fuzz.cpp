@@ -11,10 +11,10 @@
 #include <string_view>
 #include <variant>
 
-#include "host/host.h"
-#include "host/loader.h"
-#include "host/panel_config.h"
-#include "host/scenario.h"
+#include "host/core/host.h"
+#include "host/core/loader.h"
+#include "host/panel_file/panel_config.h"
+#include "host/script/scenario.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "elements/declare.h"
-#include "host/host.h"
-#include "host/number_text.h"
+#include "host/core/host.h"
+#include "host/core/number_text.h"
 
 namespace {
 

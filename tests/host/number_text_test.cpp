@@ -1,4 +1,4 @@
-#include "host/number_text.h"
+#include "host/core/number_text.h"
 
 #include <gtest/gtest.h>
 

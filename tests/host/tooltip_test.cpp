@@ -1,4 +1,4 @@
-#include "host/tooltip.h"
+#include "host/core/tooltip.h"
 
 #include <gtest/gtest.h>
 

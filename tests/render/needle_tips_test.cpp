@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
-#include "host/needle.h"
+#include "host/core/host.h"
+#include "host/core/needle.h"
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"
 #include "module/linkage.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "elements/declare.h"
-#include "host/host.h"
+#include "host/core/host.h"
 #include "host/render/stb_files.h"
 
 void PrintTo(const Rgb& c, std::ostream* out) {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "elements/declare.h"
-#include "host/host.h"
+#include "host/core/host.h"
 #include "host/render/stb_files.h"
-#include "host/scenario.h"
+#include "host/script/scenario.h"
 
 namespace {
 

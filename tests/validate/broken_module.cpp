@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "host/validate.h"
+#include "host/validate/validate.h"
 #include "module/linkage.h"
 #include "tests/validate/broken_gauges.h"
 

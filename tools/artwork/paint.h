@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/needle.h"
+#include "host/core/needle.h"
 #include "tools/artwork/bitmap.h"
 #include "tools/artwork/element_walk.h"
 

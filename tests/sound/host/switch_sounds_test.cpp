@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/core/host.h"
 #include "sound/native_sound.h"
 #include "sound/sound.h"
 

@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
-#include "host/host.h"
-#include "host/platform.h"
+#include "host/core/host.h"
+#include "host/core/platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/nearest_names.h"
+#include "host/core/nearest_names.h"
 
 #include <algorithm>
 #include <cctype>

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/host.h"
+#include "host/core/host.h"
 #include "host/render/render.h"
 
 // One argument of a command as the check read it, ready to use.

@@ -1,4 +1,4 @@
-#include "host/scenario.h"
+#include "host/script/scenario.h"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +11,8 @@
 #include <iterator>
 #include <optional>
 
-#include "host/nearest_names.h"
-#include "host/number_text.h"
+#include "host/core/nearest_names.h"
+#include "host/core/number_text.h"
 
 namespace {
 

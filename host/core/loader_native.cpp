@@ -1,4 +1,4 @@
-#include "host/loader.h"
+#include "host/core/loader.h"
 #include "module/linkage.h"
 
 bool load_module(const std::string& path, LoadedModule& module,

@@ -6,7 +6,7 @@
 // hand the module counting proxies of the real devices and buffers.
 #pragma once
 
-#include "host/loader.h"
+#include "host/core/loader.h"
 #include "sound/sound_steps.h"
 
 // Starts watching a module just loaded; the counts start at zero.

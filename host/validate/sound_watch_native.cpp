@@ -1,4 +1,4 @@
-#include "host/sound_watch.h"
+#include "host/validate/sound_watch.h"
 #include "sound/native_sound.h"
 #include "sound/sound.h"
 

@@ -1,4 +1,4 @@
-#include "host/platform.h"
+#include "host/core/platform.h"
 
 void prepare_console() {}
 void create_simulator_window() {}

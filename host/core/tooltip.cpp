@@ -1,11 +1,11 @@
-#include "host/tooltip.h"
+#include "host/core/tooltip.h"
 
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include "host/number_text.h"
+#include "host/core/number_text.h"
 
 namespace {
 

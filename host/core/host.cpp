@@ -1,4 +1,4 @@
-#include "host/host.h"
+#include "host/core/host.h"
 
 #include <algorithm>
 #include <array>
@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <utility>
 
-#include "host/mouse.h"
-#include "host/nearest_names.h"
-#include "host/needle.h"
-#include "host/number_text.h"
-#include "host/tooltip.h"
+#include "host/core/mouse.h"
+#include "host/core/nearest_names.h"
+#include "host/core/needle.h"
+#include "host/core/number_text.h"
+#include "host/core/tooltip.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/needle.h"
+#include "host/core/needle.h"
 
 #include <cmath>
 #include <limits>

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "host/platform.h"
+#include "host/core/platform.h"
 
 void prepare_console() {
   _setmode(_fileno(stdout), _O_BINARY);

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "elements/records.h"
-#include "host/aircraft.h"
-#include "host/loader.h"
-#include "host/panel_config.h"
+#include "host/aircraft/aircraft.h"
+#include "host/core/loader.h"
+#include "host/panel_file/panel_config.h"
 #include "module/services.h"
 
 inline constexpr int kFramesPerSecond = 18;

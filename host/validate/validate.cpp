@@ -4,7 +4,7 @@
 // element or tooltip callback hands back must be finite, every tooltip text
 // short, and every sound device and buffer created released again (natively
 // every resource, memory file and sample block too).
-#include "host/validate.h"
+#include "host/validate/validate.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -21,10 +21,10 @@
 #include <variant>
 #include <vector>
 
-#include "host/host.h"
-#include "host/mouse.h"
-#include "host/panel_config.h"
-#include "host/sound_watch.h"
+#include "host/core/host.h"
+#include "host/core/mouse.h"
+#include "host/panel_file/panel_config.h"
+#include "host/validate/sound_watch.h"
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
 #include <sanitizer/common_interface_defs.h>
 #define VALIDATE_HAS_SANITIZER 1

@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "host/loader.h"
+#include "host/core/loader.h"
 
 inline constexpr int kValidateLowestLevel = 1;
 inline constexpr int kValidateHighestLevel = 4;

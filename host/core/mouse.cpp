@@ -1,4 +1,4 @@
-#include "host/mouse.h"
+#include "host/core/mouse.h"
 
 #include <vector>
 

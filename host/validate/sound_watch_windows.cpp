@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/sound_watch.h"
+#include "host/validate/sound_watch.h"
 
 namespace {
 

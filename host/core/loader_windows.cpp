@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "host/loader.h"
+#include "host/core/loader.h"
 
 namespace {
 
