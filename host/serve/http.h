@@ -54,8 +54,9 @@ HttpParse parse_http_request(std::string_view bytes, const HttpLimits& limits,
 // "OK", "Not Found", ...; "Unknown" for a status without one here.
 std::string_view http_reason_phrase(int status);
 
-// Status line, Content-Length (none for a stream or a 204), Content-Type,
-// Cache-Control: no-store, the extra headers, then the body.
+// Status line, Content-Length (none for a stream or a 204), Content-Type
+// (text/event-stream for a stream), Cache-Control: no-store, the extra
+// headers, then the body. Line breaks in header text are dropped.
 std::string format_response(const HttpResponse& response);
 
 // "event: E\ndata: ...\n\n", one data line per line of `data`.
