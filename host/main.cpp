@@ -106,35 +106,6 @@ int input_error(const std::string& message) {
   return kExitUsage;
 }
 
-// A placed gauge's box on its window: one of this module's follows its
-// background's proportions; another module's, unknown here, its own numbers
-// (a missing height taken as the width).
-std::pair<int32_t, int32_t> placed_box(const GaugePlacement& placement,
-                                       const LoadedModule& module,
-                                       BitmapSource& bitmaps) {
-  const int32_t width = placement.width.value_or(0);
-  const std::pair fallback{width, placement.height.value_or(width)};
-  if (!names_module(placement.module, module.name)) return fallback;
-  for (GaugeHeader* const* g = module.linkage->gauges;
-       g < std::end(module.linkage->gauges) && *g != nullptr; ++g) {
-    if ((*g)->name == nullptr || placement.gauge != (*g)->name) continue;
-    if ((*g)->elements == nullptr || (*g)->elements[0] == nullptr)
-      return fallback;
-    std::string why;
-    const Image* background = bitmaps.find((*g)->elements[0]->bitmap, why);
-    if (background == nullptr) return fallback;
-    const auto frame = gauge_frame(placement, background->width,
-                                   background->height, (*g)->default_width_mm);
-    if (!frame) return fallback;
-    const auto side = [](double length) {
-      return static_cast<int32_t>(std::clamp(std::ceil(length), 0.0, 1e9));
-    };
-    return std::pair{side(frame->background_width * frame->scale_x),
-                     side(frame->background_height * frame->scale_y)};
-  }
-  return fallback;
-}
-
 // corvelain_host validate [--module PATH] [--level N] [--seed S]
 //                          [--cycles N]
 int run_validate(int argc, char** argv) {
@@ -317,10 +288,7 @@ int main(int argc, char** argv) {
     return input_error(error);
   }
   std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
-  resolve_window_sizes(panel, image_file_size,
-                       [&](const GaugePlacement& placement) {
-                         return placed_box(placement, module, *bitmaps);
-                       });
+  resolve_panel_window_sizes(panel, module, *bitmaps);
   int status = kExitOk;
   {
     auto created = Host::create(module, std::move(panel));
