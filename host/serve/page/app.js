@@ -1,5 +1,11 @@
 // The live panel page: draws every open window from the server's tiles,
 // turns the pointer into script lines, and shows the transcript.
+//
+// A held press and a drag are each sent once, at release, as one `hold` or
+// `drag` line: every such line is a fresh press in the script language, so
+// sending one in pieces while the button is down would press a switch again
+// and again. The line lasts as many frames as the clock ran during the
+// gesture.
 'use strict';
 
 (() => {
@@ -425,6 +431,10 @@
   // ---- Transcript --------------------------------------------------------
 
   let transcript_catching_up = false;
+  // The lines of each text node of the transcript, oldest first: the oldest
+  // leave the page (not the saved transcript) past kTranscriptShown.
+  const transcript_chunks = [];
+  let transcript_shown = 0;
 
   function add_transcript(from, lines) {
     const have = model.transcript.length;
@@ -438,8 +448,10 @@
     const pre = $('transcript');
     const keep_bottom = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 8;
     pre.append(document.createTextNode(fresh.join('\n') + '\n'));
-    while (pre.childNodes.length > 1 && model.transcript.length > kTranscriptShown &&
-           pre.textContent.length > kTranscriptShown * 40) {
+    transcript_chunks.push(fresh.length);
+    transcript_shown += fresh.length;
+    while (transcript_chunks.length > 1 && transcript_shown - transcript_chunks[0] >= kTranscriptShown) {
+      transcript_shown -= transcript_chunks.shift();
       pre.removeChild(pre.firstChild);
     }
     const count = $('transcript-count');
@@ -468,6 +480,8 @@
 
   function restart_transcript() {
     model.transcript = [];
+    transcript_chunks.length = 0;
+    transcript_shown = 0;
     $('transcript').replaceChildren();
   }
 
