@@ -127,9 +127,29 @@ async function start_engine(url) {
 function page_counts(page) {
   return page.evaluate(() => {
     const w = window.panelStats.windows[0] || {};
-    return {events: window.panelStats.frameEvents, named: w.named || 0, draws: w.draws || 0,
-            skipped: w.skipped || 0, ahead: w.ahead || 0, tiles: w.tiles || 0};
+    return {draws: w.draws || 0, tiles: w.tiles || 0, named: (w.named_frames || []).slice(),
+            drawn: (w.drawn_frames || []).slice()};
   });
+}
+
+// Of the frames named between two frame numbers, those that no draw showed
+// as they were: a draw shows named frame N when its frame is N or later but
+// before the next named frame.
+function missed_frames(named, drawn, from, to) {
+  const frames = [...new Set(named)].sort((a, b) => a - b);
+  const draws = [...new Set(drawn)].sort((a, b) => a - b);
+  let missed = 0;
+  let counted = 0;
+  let d = 0;
+  for (let i = 0; i < frames.length; ++i) {
+    const n = frames[i];
+    if (n <= from || n > to) continue;
+    counted += 1;
+    const next = i + 1 < frames.length ? frames[i + 1] : Infinity;
+    while (d < draws.length && draws[d] < n) ++d;
+    if (!(d < draws.length && draws[d] < next)) missed += 1;
+  }
+  return {missed, counted};
 }
 
 async function s1_s3(server, page) {
@@ -149,10 +169,13 @@ async function s1_s3(server, page) {
     const counts1 = await page_counts(page);
     const state1 = await get_json(url, 'state');
     const lines = await driver.stop();
+    // The frames of the measured stretch, judged once the draws that follow
+    // its last frame are in.
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    const after = await page_counts(page);
     const frames = state1.frame - state0.frame;
-    const named = counts1.named - counts0.named;
     const draws = counts1.draws - counts0.draws;
-    const missed = counts1.skipped - counts0.skipped;
+    const {missed, counted: named} = missed_frames(after.named, after.drawn, state0.frame, state1.frame);
     results.push({
       rate,
       fps: frames / ((t1 - t0) / 1000),

@@ -35,9 +35,17 @@
   window.panelModel = model;
   window.panelHooks = {afterDraw: null};
 
+  function keep(list, frame) {
+    list.push(frame);
+    if (list.length > 200000) list.splice(0, 100000);
+  }
+
   function window_stats(index) {
     if (!stats.windows[index]) {
-      stats.windows[index] = {named: 0, draws: 0, skipped: 0, ahead: 0, fetches: 0, tiles: 0, frame: 0};
+      // The frames the stream named this window in and the frames of the
+      // answers drawn, newest last: a named frame no draw showed before the
+      // next named one was folded into a later draw.
+      stats.windows[index] = {named: 0, draws: 0, fetches: 0, tiles: 0, frame: 0, named_frames: [], drawn_frames: []};
     }
     return stats.windows[index];
   }
@@ -145,7 +153,6 @@
       epoch: 0,         // grows whenever what the canvas shows must start afresh
       in_flight: false,
       pending: false,
-      named: [],        // frames announced for this window and not yet drawn
       images: new Map(),
     };
     attach_pointer(view);
@@ -155,7 +162,6 @@
   function reset_pixels(view) {
     view.epoch += 1;
     view.drawn_frame = 0;
-    view.named = [];
     view.canvas.dataset.frame = '0';
   }
 
@@ -164,11 +170,8 @@
     if (frame !== undefined) {
       const s = window_stats(view.index);
       s.named += 1;
-      if (frame <= view.drawn_frame) {
-        s.ahead += 1;  // already shown by a fetch that came after it
-        return;
-      }
-      view.named.push(frame);
+      keep(s.named_frames, frame);
+      if (frame <= view.drawn_frame) return;  // a later answer showed it already
     }
     if (view.in_flight) {
       view.pending = true;
@@ -255,12 +258,7 @@
     const s = window_stats(view.index);
     s.draws += 1;
     s.frame = view.drawn_frame;
-    let covered = 0;
-    while (view.named.length && view.named[0] <= frame) {
-      view.named.shift();
-      covered += 1;
-    }
-    if (covered > 1) s.skipped += covered - 1;
+    keep(s.drawn_frames, frame);
     s.tiles += count;
     if (window.panelHooks.afterDraw) window.panelHooks.afterDraw(view.index, frame);
     return true;
