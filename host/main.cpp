@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@
 #include "host/render/render.h"
 #include "host/render/stb_files.h"
 #include "host/script/scenario.h"
+#include "host/serve/http_server.h"
+#include "host/serve/live_panel.h"
+#include "host/serve/routes.h"
 #include "host/validate/validate.h"
 
 namespace {
@@ -43,6 +47,8 @@ void print_usage(std::ostream& out) {
          "       corvelain_host inspect MODULE [--json] [--gauge NAME]\n"
          "                              [--bitmaps DIR]\n"
          "       corvelain_host inspect MODULE --against OTHER\n"
+         "       corvelain_host serve [--module PATH] --panel FILE [--port N]\n"
+         "                            [--rate N] [--listen ADDRESS]\n"
          "       corvelain_host --help-script\n"
          "\n"
          "Loads the instrument module, opens the visible windows of the panel\n"
@@ -75,6 +81,16 @@ void print_usage(std::ostream& out) {
          "                 one gauge); --bitmaps DIR writes each bitmap as\n"
          "                 DIR/<id>.png; --against OTHER prints what differs\n"
          "                 in OTHER, exit status 1 when anything does\n"
+         "  serve          runs the panel live for a web browser at\n"
+         "                 http://127.0.0.1:PORT/ (printed when ready): its\n"
+         "                 windows drawn as they change, script lines run as\n"
+         "                 the page sends them, the transcript shown, the\n"
+         "                 panel file read again when it changes; --port N\n"
+         "                 (8018; 0 takes a free one), --rate N frames a\n"
+         "                 second (18, 1 to 240), --listen ADDRESS "
+         "(127.0.0.1;\n"
+         "                 anyone who can reach another address can drive\n"
+         "                 the panel); runs until Ctrl-C\n"
          "  --help         this text\n"
          "\n"
          "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
@@ -104,35 +120,6 @@ int usage_error(const std::string& message) {
 int input_error(const std::string& message) {
   std::cerr << "corvelain_host: " << message << "\n";
   return kExitUsage;
-}
-
-// A placed gauge's box on its window: one of this module's follows its
-// background's proportions; another module's, unknown here, its own numbers
-// (a missing height taken as the width).
-std::pair<int32_t, int32_t> placed_box(const GaugePlacement& placement,
-                                       const LoadedModule& module,
-                                       BitmapSource& bitmaps) {
-  const int32_t width = placement.width.value_or(0);
-  const std::pair fallback{width, placement.height.value_or(width)};
-  if (!names_module(placement.module, module.name)) return fallback;
-  for (GaugeHeader* const* g = module.linkage->gauges;
-       g < std::end(module.linkage->gauges) && *g != nullptr; ++g) {
-    if ((*g)->name == nullptr || placement.gauge != (*g)->name) continue;
-    if ((*g)->elements == nullptr || (*g)->elements[0] == nullptr)
-      return fallback;
-    std::string why;
-    const Image* background = bitmaps.find((*g)->elements[0]->bitmap, why);
-    if (background == nullptr) return fallback;
-    const auto frame = gauge_frame(placement, background->width,
-                                   background->height, (*g)->default_width_mm);
-    if (!frame) return fallback;
-    const auto side = [](double length) {
-      return static_cast<int32_t>(std::clamp(std::ceil(length), 0.0, 1e9));
-    };
-    return std::pair{side(frame->background_width * frame->scale_x),
-                     side(frame->background_height * frame->scale_y)};
-  }
-  return fallback;
 }
 
 // corvelain_host validate [--module PATH] [--level N] [--seed S]
@@ -267,6 +254,119 @@ int run_inspect(int argc, char** argv) {
   return kExitOk;
 }
 
+bool is_loopback(const std::string& address) {
+  return address == "127.0.0.1" || address == "localhost";
+}
+
+// Answers the pages and runs the panel's clock until Ctrl-C or SIGTERM.
+void serve_until_stopped(LivePanel& panel, HttpServer& server,
+                         const std::string& address, bool listen_given) {
+  const std::string port = std::to_string(server.port());
+  std::vector<std::string> authorities = {"127.0.0.1:" + port,
+                                          "localhost:" + port};
+  if (listen_given && !is_loopback(address))
+    authorities.push_back(address + ":" + port);
+  if (!is_loopback(address))
+    std::cerr << "corvelain_host: warning: listening on " << address
+              << ": anyone who can reach " << address
+              << " can drive the panel\n";
+  watch_for_stop_request();
+  std::cout << "serving http://" << address << ":" << port << "/\n"
+            << std::flush;
+  const HttpServer::Handler handler = [&](const HttpRequest& request) {
+    return handle_request(panel, request, authorities);
+  };
+  using Clock = LivePanel::Clock;
+  while (!stop_requested()) {
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point wake = panel.next_wake(now);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+        wake > now ? wake - now : Clock::duration::zero());
+    server.poll(int(std::min<int64_t>(wait.count(), 250)), handler);
+    panel.set_drawing(server.open_streams() > 0);
+    const Clock::time_point after = Clock::now();
+    panel.tick(after);
+    panel.watch_file(after);
+    for (const auto& [event, data] : take_panel_events(panel))
+      server.broadcast(event, data);
+  }
+}
+
+// corvelain_host serve [--module PATH] --panel FILE [--port N] [--rate N]
+//                       [--listen ADDRESS]
+int run_serve(int argc, char** argv) {
+  std::string module_path, panel_path, port_text, rate_text, address;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::string* target = arg == "--module"   ? &module_path
+                          : arg == "--panel"  ? &panel_path
+                          : arg == "--port"   ? &port_text
+                          : arg == "--rate"   ? &rate_text
+                          : arg == "--listen" ? &address
+                                              : nullptr;
+    if (target == nullptr)
+      return usage_error("serve: unknown option '" + arg + "'");
+    if (i + 1 >= argc || std::string(argv[i + 1]).empty())
+      return usage_error(arg + " needs a value");
+    if (!target->empty()) return usage_error(arg + " given twice");
+    *target = argv[++i];
+  }
+  if (panel_path.empty()) return usage_error("serve: --panel FILE is required");
+  const auto whole = [](const std::string& text, uint32_t low,
+                        uint32_t high) -> std::optional<uint32_t> {
+    uint32_t value = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high)
+      return std::nullopt;
+    return value;
+  };
+  const std::optional<uint32_t> port =
+      port_text.empty() ? 8018 : whole(port_text, 0, 65535);
+  if (!port)
+    return usage_error("--port takes 0 to 65535, not '" + port_text + "'");
+  const std::optional<uint32_t> rate =
+      rate_text.empty()
+          ? LivePanel::kDefaultRate
+          : whole(rate_text, LivePanel::kMinRate, LivePanel::kMaxRate);
+  if (!rate)
+    return usage_error("--rate takes " + std::to_string(LivePanel::kMinRate) +
+                       " to " + std::to_string(LivePanel::kMaxRate) +
+                       ", not '" + rate_text + "'");
+  const bool listen_given = !address.empty();
+  if (!listen_given) address = "127.0.0.1";
+
+  create_simulator_window();
+  LoadedModule module;
+  std::string error;
+  if (!load_module(module_path, module, error)) {
+    destroy_simulator_window();
+    return input_error(error);
+  }
+  int status = kExitOk;
+  {
+    auto opened = LivePanel::open(module, panel_path, int(*rate),
+                                  LivePanel::Clock::now());
+    if (auto* message = std::get_if<std::string>(&opened)) {
+      status = input_error(*message);
+    } else {
+      auto listening = HttpServer::listen(
+          address == "localhost" ? "127.0.0.1" : address, uint16_t(*port));
+      if (auto* message = std::get_if<std::string>(&listening))
+        status = input_error(*message);
+      else
+        serve_until_stopped(*std::get<std::unique_ptr<LivePanel>>(opened),
+                            *std::get<std::unique_ptr<HttpServer>>(listening),
+                            address, listen_given);
+    }
+  }
+  std::cout.flush();
+  unload_module(module);
+  destroy_simulator_window();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -275,6 +375,8 @@ int main(int argc, char** argv) {
     return run_validate(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "inspect")
     return run_inspect(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "serve")
+    return run_serve(argc, argv);
   std::string module_path, panel_path, script_path, pictures_path;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -317,10 +419,7 @@ int main(int argc, char** argv) {
     return input_error(error);
   }
   std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
-  resolve_window_sizes(panel, image_file_size,
-                       [&](const GaugePlacement& placement) {
-                         return placed_box(placement, module, *bitmaps);
-                       });
+  resolve_panel_window_sizes(panel, module, *bitmaps);
   int status = kExitOk;
   {
     auto created = Host::create(module, std::move(panel));

@@ -499,6 +499,13 @@ bool Aircraft::set(int32_t token, double v) {
   return false;
 }
 
+void Aircraft::copy_state_from(const Aircraft& other) {
+  if (this == &other) return;
+  WindowActions own = std::move(window_actions_);
+  *this = other;
+  window_actions_ = std::move(own);
+}
+
 void Aircraft::set_window_actions(WindowActions actions) {
   window_actions_ = std::move(actions);
 }

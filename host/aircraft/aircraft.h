@@ -69,6 +69,9 @@ class Aircraft {
   bool set(int32_t token, double value);
 
   void set_window_actions(WindowActions actions);
+  // Everything `other` holds, its model and the events it has seen, but
+  // its window actions, which belong to its own host.
+  void copy_state_from(const Aircraft& other);
   void apply_event(uint32_t event, uint32_t value);
   void advance(double seconds);
 

@@ -255,7 +255,7 @@ std::string describe(const ElementView& view) {
 }
 
 std::variant<std::unique_ptr<Host>, std::string> Host::create(
-    LoadedModule module, PanelConfig panel) {
+    LoadedModule module, PanelConfig panel, int64_t first_frame) {
   if (module.imports == nullptr || module.linkage == nullptr)
     return std::string("the module has no ImportTable or Linkage record");
   std::vector<std::string> names;
@@ -272,11 +272,14 @@ std::variant<std::unique_ptr<Host>, std::string> Host::create(
                "\" (nearest: " + nearest_names(placement.gauge, names) + ")";
     }
   }
-  return std::unique_ptr<Host>(new Host(std::move(module), std::move(panel)));
+  return std::unique_ptr<Host>(
+      new Host(std::move(module), std::move(panel), first_frame));
 }
 
-Host::Host(LoadedModule module, PanelConfig panel)
-    : module_(std::move(module)), panel_(std::move(panel)) {
+Host::Host(LoadedModule module, PanelConfig panel, int64_t first_frame)
+    : module_(std::move(module)),
+      panel_(std::move(panel)),
+      frame_(first_frame) {
   window_open_.assign(panel_.windows.size(), false);
   for (const std::string& note : panel_.notes) observe(note);
   std::map<std::string, int> seen;

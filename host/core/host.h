@@ -84,9 +84,11 @@ struct GaugeInstance {
 
 class Host {
  public:
-  // Checks every placement against the module before anything runs.
+  // Checks every placement against the module before anything runs. The
+  // frames are counted on from `first_frame` (a panel built again in place
+  // of another carries on its count).
   static std::variant<std::unique_ptr<Host>, std::string> create(
-      LoadedModule module, PanelConfig panel);
+      LoadedModule module, PanelConfig panel, int64_t first_frame = 0);
   ~Host();
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
@@ -154,7 +156,7 @@ class Host {
                          int32_t* integer, const char** text);
 
  private:
-  Host(LoadedModule module, PanelConfig panel);
+  Host(LoadedModule module, PanelConfig panel, int64_t first_frame);
 
   std::optional<size_t> window_index(uint32_t ident) const;
   void observe(std::string text);

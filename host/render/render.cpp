@@ -655,6 +655,20 @@ double travel(double value, double minimum, double maximum, bool driven,
   return std::isfinite(t) ? t * (picture_size - window_size) : 0;
 }
 
+// The frame of a gauge over its background (null when it is missing).
+std::optional<GaugeFrame> frame_over(const GaugeInstance& gauge,
+                                     const Image* background) {
+  const uint32_t default_width = gauge.header->default_width_mm;
+  // Without its background the gauge is drawn at one window pixel per
+  // background pixel of its box.
+  const int32_t bw =
+      background ? background->width
+                 : gauge.placement->width.value_or(int32_t(default_width));
+  const int32_t bh =
+      background ? background->height : gauge.placement->height.value_or(bw);
+  return gauge_frame(*gauge.placement, bw, bh, default_width);
+}
+
 class GaugePainter {
  public:
   GaugePainter(Image& picture, const GaugeInstance& gauge,
@@ -672,19 +686,12 @@ class GaugePainter {
         gauge_.states.size() != gauge_.elements.size())
       return;
     const ElementHeader* root = gauge_.elements.front();
-    const Image* background = bitmap(0, root->bitmap);
-    const uint32_t default_width = gauge_.header->default_width_mm;
-    // Without its background the gauge is drawn at one window pixel per
-    // background pixel of its box.
-    const int32_t bw =
-        background ? background->width
-                   : gauge_.placement->width.value_or(int32_t(default_width));
-    const int32_t bh =
-        background ? background->height : gauge_.placement->height.value_or(bw);
     const std::optional<GaugeFrame> frame =
-        gauge_frame(*gauge_.placement, bw, bh, default_width);
+        frame_over(gauge_, bitmap(0, root->bitmap));
     if (!frame) return;
     frame_ = *frame;
+    const int32_t bw = frame_.background_width;
+    const int32_t bh = frame_.background_height;
     to_window_ = {frame_.scale_x, 0, frame_.x, 0, frame_.scale_y, frame_.y};
     clip_ = pixels_within(frame_.x, frame_.y, frame_.x + bw * frame_.scale_x,
                           frame_.y + bh * frame_.scale_y, picture_);
@@ -936,6 +943,47 @@ void draw_gauge(Image& picture, const GaugeInstance& gauge,
   GaugePainter(picture, gauge, bitmaps, lighting, notes, cache).paint();
 }
 
+std::optional<GaugeFrame> placed_gauge_frame(const GaugeInstance& gauge,
+                                             BitmapSource& bitmaps) {
+  if (gauge.header == nullptr || gauge.elements.empty()) return std::nullopt;
+  std::string why;
+  return frame_over(gauge, bitmaps.find(gauge.elements.front()->bitmap, why));
+}
+
+std::pair<int32_t, int32_t> placed_gauge_box(const GaugePlacement& placement,
+                                             const LoadedModule& module,
+                                             BitmapSource& bitmaps) {
+  const int32_t width = placement.width.value_or(0);
+  const std::pair fallback{width, placement.height.value_or(width)};
+  if (!names_module(placement.module, module.name)) return fallback;
+  for (GaugeHeader* const* g = module.linkage->gauges;
+       g < std::end(module.linkage->gauges) && *g != nullptr; ++g) {
+    if ((*g)->name == nullptr || placement.gauge != (*g)->name) continue;
+    if ((*g)->elements == nullptr || (*g)->elements[0] == nullptr)
+      return fallback;
+    std::string why;
+    const Image* background = bitmaps.find((*g)->elements[0]->bitmap, why);
+    if (background == nullptr) return fallback;
+    const auto frame = gauge_frame(placement, background->width,
+                                   background->height, (*g)->default_width_mm);
+    if (!frame) return fallback;
+    const auto side = [](double length) {
+      return static_cast<int32_t>(std::clamp(std::ceil(length), 0.0, 1e9));
+    };
+    return std::pair{side(frame->background_width * frame->scale_x),
+                     side(frame->background_height * frame->scale_y)};
+  }
+  return fallback;
+}
+
+void resolve_panel_window_sizes(PanelConfig& panel, const LoadedModule& module,
+                                BitmapSource& bitmaps) {
+  resolve_window_sizes(panel, image_file_size,
+                       [&](const GaugePlacement& placement) {
+                         return placed_gauge_box(placement, module, bitmaps);
+                       });
+}
+
 void draw_placeholder(Image& picture, const GaugePlacement& placement) {
   const double width = placement.width.value_or(kDefaultPlaceholderSize);
   const double height = placement.height.value_or(int32_t(width));
@@ -981,6 +1029,25 @@ const Image* WindowRenderer::background(const PanelWindow& window) {
   return found->second ? &*found->second : nullptr;
 }
 
+namespace {
+
+bool drawable_size(int32_t width, int32_t height) {
+  return width > 0 && height > 0 && width <= kMaxImageSide &&
+         height <= kMaxImageSide;
+}
+
+}  // namespace
+
+std::pair<int32_t, int32_t> WindowRenderer::picture_size(
+    const PanelWindow& window) {
+  const Image* backdrop = background(window);
+  int32_t width = window.width, height = window.height;
+  if ((width <= 0 || height <= 0) && backdrop != nullptr)
+    width = backdrop->width, height = backdrop->height;
+  if (!drawable_size(width, height)) return {0, 0};
+  return {width, height};
+}
+
 WindowPicture WindowRenderer::render(Host& host, size_t window_index,
                                      bool night) {
   WindowPicture out;
@@ -992,8 +1059,7 @@ WindowPicture WindowRenderer::render(Host& host, size_t window_index,
   int32_t width = window.width, height = window.height;
   if ((width <= 0 || height <= 0) && backdrop != nullptr)
     width = backdrop->width, height = backdrop->height;
-  if (width <= 0 || height <= 0 || width > kMaxImageSide ||
-      height > kMaxImageSide) {
+  if (!drawable_size(width, height)) {
     out.notes.push_back(window.section_name() + ": no size to draw (" +
                         std::to_string(width) + " x " + std::to_string(height) +
                         ")");

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/core/host.h"
@@ -40,6 +41,24 @@ std::optional<GaugeFrame> gauge_frame(const GaugePlacement& placement,
                                       int32_t background_height,
                                       uint32_t default_width);
 
+// Where an installed gauge of the module lands on its window: its
+// background's frame, or without a background one window pixel per pixel
+// of its box, as it is drawn. Nullopt when it is not drawn at all.
+std::optional<GaugeFrame> placed_gauge_frame(const GaugeInstance& gauge,
+                                             BitmapSource& bitmaps);
+
+// The size a placement of a gauge takes on its window: one of this module's
+// follows its background's proportions; another module's, unknown here, its
+// own numbers (a missing height taken as the width).
+std::pair<int32_t, int32_t> placed_gauge_box(const GaugePlacement& placement,
+                                             const LoadedModule& module,
+                                             BitmapSource& bitmaps);
+
+// resolve_window_sizes with the renderer's readers: background files and
+// the module's gauges.
+void resolve_panel_window_sizes(PanelConfig& panel, const LoadedModule& module,
+                                BitmapSource& bitmaps);
+
 // Scaled bitmaps that are not turned, as last resampled for a window, kept
 // while their mapping stays the same (render.cpp). The images they were
 // taken from must outlive it.
@@ -69,6 +88,13 @@ class WindowRenderer {
   // The panel's window number `window` (its index in the panel) as it looks
   // after the latest frame.
   WindowPicture render(Host& host, size_t window, bool night);
+  // The width and height render() gives the panel's window, 0 x 0 when it
+  // has no size to draw.
+  std::pair<int32_t, int32_t> picture_size(const PanelWindow& window);
+  // placed_gauge_frame with this renderer's bitmaps.
+  std::optional<GaugeFrame> gauge_frame_of(const GaugeInstance& gauge) {
+    return placed_gauge_frame(gauge, *bitmaps_);
+  }
 
  private:
   const Image* background(const PanelWindow& window);

@@ -15,6 +15,8 @@ bool read_image_file(const std::string& path, Image& image, std::string& error);
 bool read_image_memory(const uint8_t* data, size_t size, Image& image,
                        std::string& error);
 bool write_png_file(const std::string& path, const Image& image);
+// The bytes write_png_file writes, in memory.
+bool encode_png(const Image& image, std::string& bytes);
 
 // Width and height of an image file without decoding it; nullopt when it is
 // absent or not an image.

@@ -117,6 +117,18 @@ bool read_image_file(const std::string& path, Image& image,
   return read_image_memory(bytes.data(), bytes.size(), image, error);
 }
 
+bool encode_png(const Image& image, std::string& bytes) {
+  bytes.clear();
+  if (image.width <= 0 || image.height <= 0) return false;
+  // The same encoder as for files: the bytes are those a file would hold.
+  const auto append = [](void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                               size_t(size));
+  };
+  return stbi_write_png_to_func(append, &bytes, image.width, image.height, 3,
+                                image.rgb.data(), image.width * 3) != 0;
+}
+
 bool write_png_file(const std::string& path, const Image& image) {
   if (image.width <= 0 || image.height <= 0) return false;
   return stbi_write_png(path.c_str(), image.width, image.height, 3,

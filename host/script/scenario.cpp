@@ -136,6 +136,8 @@ enum class Kind : uint8_t {
   kText,
   kTexts,
   kWhole,
+  kX,  // a point on the gauge named before, in its background's pixels
+  kY,
   kFailureKey,  // a key some element of the panel lists
   kNumber,
   kGauge,
@@ -224,6 +226,8 @@ std::string read_argument(const CommandRow& row, const Param& param,
   arg.given = true;
   switch (param.kind) {
     case Kind::kWhole:
+    case Kind::kX:
+    case Kind::kY:
     case Kind::kSteps: {
       const auto value = parse_int32(w);
       if (!value) return "'" + w + "' is not a whole number";
@@ -365,15 +369,26 @@ std::string check_element_value(ScenarioCommand& cmd) {
 
 class Runner {
  public:
-  Runner(const ScenarioScript& script, Host& host, std::ostream& transcript,
-         std::ostream& errors, const ScenarioOptions& options)
-      : script_(script),
+  Runner(Host& host, std::ostream& transcript, std::ostream& errors,
+         ScenarioOptions options, std::string file)
+      : file_(std::move(file)),
         host_(host),
         out_(transcript),
         errors_(errors),
-        options_(options) {}
+        options_(std::move(options)) {}
 
-  ScenarioOutcome run();
+  const Host& host() const { return host_; }
+  const std::string& file() const { return file_; }
+  void start(std::string_view echo);
+  void run(const ScenarioCommand& cmd);
+  void clock_frames(int64_t count) { frames(count); }
+  void stop(std::string_view echo);
+  bool night() const { return night_; }
+  void set_night(bool night) { night_ = night; }
+  std::vector<SentEvent> events_of_last_command() const {
+    return acted_ ? last_events_ : std::vector<SentEvent>{};
+  }
+  ScenarioOutcome outcome() const { return outcome_; }
 
   void run_nothing(const ScenarioCommand&) {}
   void run_set(const ScenarioCommand& cmd);
@@ -428,7 +443,7 @@ class Runner {
     ++outcome_.failed_expectations;
     const std::string what = "expected " + expected + ", got " + got;
     out_ << "  FAILED: " << what << "\n";
-    errors_ << script_.file << ":" << cmd.line << ": " << what << "\n";
+    errors_ << file_ << ":" << cmd.line << ": " << what << "\n";
   }
 
   // The gauge an argument names, when its window is open.
@@ -448,6 +463,7 @@ class Runner {
     host_.take_sent_events();
     act();
     last_events_ = host_.take_sent_events();
+    acted_ = true;
   }
 
   void frames(int64_t count) {
@@ -462,20 +478,21 @@ class Runner {
                const ScenarioCommand* cmd);
   void pictures_at_end();
 
-  const ScenarioScript& script_;
+  std::string file_;
   Host& host_;
   std::ostream& out_;
   std::string lines_;  // flush()'s buffer
   std::ostream& errors_;
-  const ScenarioOptions& options_;
+  ScenarioOptions options_;
   ScenarioOutcome outcome_;
   std::vector<SentEvent> last_events_;
+  bool acted_ = false;  // the latest command sent what last_events_ holds
   bool night_ = false;
 };
 
 constexpr Param gauge_at{Kind::kGauge, "GAUGE"};
-constexpr Param x_at{Kind::kWhole, "X"};
-constexpr Param y_at{Kind::kWhole, "Y"};
+constexpr Param x_at{Kind::kX, "X"};
+constexpr Param y_at{Kind::kY, "Y"};
 constexpr Param button{Kind::kChoice, "left|right", true};
 constexpr Param window_param{Kind::kWindow, "WINDOW"};
 
@@ -506,10 +523,10 @@ constexpr CommandRow kCommands[] = {
      .run = &Runner::run_hold},
     {.verb = "drag",
      .params = {{gauge_at,
-                 {Kind::kWhole, "X0"},
-                 {Kind::kWhole, "Y0"},
-                 {Kind::kWhole, "X1"},
-                 {Kind::kWhole, "Y1"},
+                 {Kind::kX, "X0"},
+                 {Kind::kY, "Y0"},
+                 {Kind::kX, "X1"},
+                 {Kind::kY, "Y1"},
                  {Kind::kSteps, "STEPS", true}}},
      .help = "left press, then moves, one frame per step (4)",
      .run = &Runner::run_drag},
@@ -653,6 +670,27 @@ std::string check(ScenarioCommand& cmd, const Host& host) {
   return row.check ? row.check(cmd) : "";
 }
 
+enum class LineRead { kNothing, kCommand, kError };
+
+// One line of a script: nothing (blank or a comment), a command checked
+// against the host, or the reason it is not one.
+LineRead read_line(std::string_view line, int line_number, const Host& host,
+                   ScenarioCommand& cmd, std::string& problem) {
+  while (!line.empty() &&
+         (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    line.remove_suffix(1);
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+    line.remove_prefix(1);
+  if (line.empty() || line.front() == '#') return LineRead::kNothing;
+  cmd = {};
+  cmd.line = line_number;
+  cmd.source = std::string(line);
+  bool quotes_closed = true;
+  cmd.words = split_words(line, quotes_closed);
+  problem = quotes_closed ? check(cmd, host) : "unterminated quoted text";
+  return problem.empty() ? LineRead::kCommand : LineRead::kError;
+}
+
 const ScenarioArgument& arg(const ScenarioCommand& cmd, size_t i) {
   return cmd.arguments[i];
 }
@@ -662,23 +700,24 @@ uint32_t button_of(const ScenarioArgument& arg) {
                                           : kMouseLeftSingle;
 }
 
-ScenarioOutcome Runner::run() {
-  out_ << "> start\n";
+void Runner::start(std::string_view echo) {
+  if (!echo.empty()) out_ << "> " << echo << "\n";
   host_.start();
   flush();
-  for (const ScenarioCommand& cmd : script_.commands) {
-    out_ << "> " << cmd.source << "\n";
-    (this->*kCommands[cmd.verb].run)(cmd);
-    flush();
-  }
+}
+
+void Runner::run(const ScenarioCommand& cmd) {
+  out_ << "> " << cmd.source << "\n";
+  acted_ = false;
+  (this->*kCommands[cmd.verb].run)(cmd);
+  flush();
+}
+
+void Runner::stop(std::string_view echo) {
   if (!options_.pictures_folder.empty()) pictures_at_end();
-  out_ << "> stop\n";
+  if (!echo.empty()) out_ << "> " << echo << "\n";
   host_.stop();
   flush();
-  if (outcome_.failed_expectations > 0)
-    out_ << outcome_.failed_expectations << " expectation"
-         << (outcome_.failed_expectations == 1 ? "" : "s") << " failed\n";
-  return outcome_;
 }
 
 void Runner::run_set(const ScenarioCommand& cmd) {
@@ -791,7 +830,7 @@ void Runner::picture(size_t window, const std::string& path,
   ++outcome_.failed_pictures;
   out_ << "  picture not written: " << error << "\n";
   if (cmd != nullptr)
-    errors_ << script_.file << ":" << cmd->line << ": " << error << "\n";
+    errors_ << file_ << ":" << cmd->line << ": " << error << "\n";
   else
     errors_ << "corvelain_host: " << error << "\n";
 }
@@ -946,27 +985,21 @@ bool parse_scenario(std::string_view text, std::string file, const Host& host,
   while (start <= text.size()) {
     size_t end = text.find('\n', start);
     if (end == text.npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+    const std::string_view line = text.substr(start, end - start);
     start = end + 1;
     ++line_number;
-    while (!line.empty() &&
-           (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-      line.remove_suffix(1);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-      line.remove_prefix(1);
-    if (line.empty() || line.front() == '#') continue;
     ScenarioCommand cmd;
-    cmd.line = line_number;
-    cmd.source = std::string(line);
-    bool quotes_closed = true;
-    cmd.words = split_words(line, quotes_closed);
-    std::string problem =
-        quotes_closed ? check(cmd, host) : "unterminated quoted text";
-    if (!problem.empty()) {
-      error = file + ":" + std::to_string(line_number) + ": " + problem;
-      return false;
+    std::string problem;
+    switch (read_line(line, line_number, host, cmd, problem)) {
+      case LineRead::kNothing:
+        continue;
+      case LineRead::kCommand:
+        script.commands.push_back(std::move(cmd));
+        continue;
+      case LineRead::kError:
+        error = file + ":" + std::to_string(line_number) + ": " + problem;
+        return false;
     }
-    script.commands.push_back(std::move(cmd));
   }
   return true;
 }
@@ -988,5 +1021,92 @@ void print_scenario_commands(std::ostream& out) {
 ScenarioOutcome run_scenario(const ScenarioScript& script, Host& host,
                              std::ostream& transcript, std::ostream& errors,
                              const ScenarioOptions& options) {
-  return Runner(script, host, transcript, errors, options).run();
+  ScenarioSession session(host, transcript, errors, options, script.file);
+  session.start();
+  for (const ScenarioCommand& cmd : script.commands) session.run(cmd);
+  session.stop();
+  const ScenarioOutcome outcome = session.outcome();
+  if (outcome.failed_expectations > 0)
+    transcript << outcome.failed_expectations << " expectation"
+               << (outcome.failed_expectations == 1 ? "" : "s") << " failed\n";
+  return outcome;
 }
+
+std::string scenario_gauge_reference(const GaugeInstance& gauge) {
+  std::string ref = gauge.placement->gauge;
+  if (gauge.ordinal != 1) ref += "#" + std::to_string(gauge.ordinal);
+  return ref;
+}
+
+bool scenario_writes_files(const ScenarioCommand& cmd) {
+  for (const Param& p : kCommands[cmd.verb].params)
+    if (p.kind == Kind::kFile) return true;
+  return false;
+}
+
+std::vector<ScenarioPoint> scenario_points(const ScenarioCommand& cmd) {
+  std::vector<ScenarioPoint> points;
+  const auto& params = kCommands[cmd.verb].params;
+  const ScenarioArgument* gauge = nullptr;
+  for (size_t i = 0; i < params.size() && i < cmd.arguments.size(); ++i) {
+    const ScenarioArgument& a = cmd.arguments[i];
+    if (params[i].kind == Kind::kGauge) gauge = &a;
+    if (gauge == nullptr || !a.given) continue;
+    if (params[i].kind == Kind::kX)
+      points.push_back({.gauge = gauge->word,
+                        .name = gauge->gauge,
+                        .ordinal = int(gauge->whole),
+                        .x = a.whole});
+    else if (params[i].kind == Kind::kY && !points.empty())
+      points.back().y = a.whole;
+  }
+  return points;
+}
+
+// The session's runner, named outside this file.
+class ScenarioRunner : public Runner {
+ public:
+  using Runner::Runner;
+};
+
+ScenarioSession::ScenarioSession(Host& host, std::ostream& transcript,
+                                 std::ostream& errors, ScenarioOptions options,
+                                 std::string file)
+    : runner_(std::make_unique<ScenarioRunner>(
+          host, transcript, errors, std::move(options), std::move(file))) {}
+
+ScenarioSession::~ScenarioSession() = default;
+
+void ScenarioSession::start(std::string_view echo) { runner_->start(echo); }
+
+std::string ScenarioSession::check(std::string_view line, ScenarioCommand& cmd,
+                                   int line_number) const {
+  std::string problem;
+  switch (read_line(line, line_number, runner_->host(), cmd, problem)) {
+    case LineRead::kNothing:
+      return "no command on the line";
+    case LineRead::kCommand:
+      return "";
+    case LineRead::kError:
+      return problem;
+  }
+  return problem;
+}
+
+void ScenarioSession::run(const ScenarioCommand& cmd) { runner_->run(cmd); }
+
+void ScenarioSession::run_frames(int64_t count) {
+  runner_->clock_frames(count);
+}
+
+void ScenarioSession::stop(std::string_view echo) { runner_->stop(echo); }
+
+bool ScenarioSession::night() const { return runner_->night(); }
+
+void ScenarioSession::set_night(bool night) { runner_->set_night(night); }
+
+std::vector<SentEvent> ScenarioSession::events_of_last_command() const {
+  return runner_->events_of_last_command();
+}
+
+ScenarioOutcome ScenarioSession::outcome() const { return runner_->outcome(); }

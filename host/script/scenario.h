@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -64,3 +65,58 @@ struct ScenarioOutcome {
 ScenarioOutcome run_scenario(const ScenarioScript& script, Host& host,
                              std::ostream& transcript, std::ostream& errors,
                              const ScenarioOptions& options = {});
+
+// How the language names a placed gauge: "Attitude", or "Attitude#2" for
+// its second placement on the panel.
+std::string scenario_gauge_reference(const GaugeInstance& gauge);
+
+// Whether running the command writes files (it names one).
+bool scenario_writes_files(const ScenarioCommand& cmd);
+
+// A point a command names on a gauge, in the gauge's background pixels.
+struct ScenarioPoint {
+  std::string gauge;  // as written
+  std::string name;
+  int ordinal = 1;
+  int64_t x = 0;
+  int64_t y = 0;
+};
+std::vector<ScenarioPoint> scenario_points(const ScenarioCommand& cmd);
+
+class ScenarioRunner;
+
+// The language run on one host a command at a time: what a script's run is
+// made of, and what a live panel drives as its lines arrive. Everything it
+// observes goes to `transcript` as a script's run prints it.
+class ScenarioSession {
+ public:
+  ScenarioSession(Host& host, std::ostream& transcript, std::ostream& errors,
+                  ScenarioOptions options = {}, std::string file = "-");
+  ~ScenarioSession();
+  ScenarioSession(const ScenarioSession&) = delete;
+  ScenarioSession& operator=(const ScenarioSession&) = delete;
+
+  // "> ECHO" (nothing when empty), then the host starts.
+  void start(std::string_view echo = "start");
+  // Reads one line as a line of a script, checked against the host; the
+  // reader's reason when it is not a command (a blank line or a comment is
+  // none). `line_number` is where errors place it.
+  std::string check(std::string_view line, ScenarioCommand& cmd,
+                    int line_number = 1) const;
+  // "> LINE", then what running the command observed.
+  void run(const ScenarioCommand& cmd);
+  // Frames run by a clock between commands, with what they observed.
+  void run_frames(int64_t count);
+  // The pictures at the end when asked for, "> ECHO" (nothing when empty),
+  // then the host stops.
+  void stop(std::string_view echo = "stop");
+
+  bool night() const;
+  void set_night(bool night);
+  // The events the latest run command sent (none when it sends nothing).
+  std::vector<SentEvent> events_of_last_command() const;
+  ScenarioOutcome outcome() const;
+
+ private:
+  std::unique_ptr<ScenarioRunner> runner_;
+};

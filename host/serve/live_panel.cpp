@@ -1,0 +1,305 @@
+#include "host/serve/live_panel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "host/panel_file/panel_config.h"
+#include "host/render/bitmaps.h"
+
+namespace {
+
+// A clock further behind than this many frames starts again from now.
+constexpr int64_t kMostFramesCaughtUp = 4;
+
+bool read_text(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in),
+              std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+}  // namespace
+
+std::variant<std::unique_ptr<LivePanel>, std::string> LivePanel::open(
+    const LoadedModule& module, std::string panel_path, int rate,
+    Clock::time_point now) {
+  if (rate < kMinRate || rate > kMaxRate)
+    return "the rate must be " + std::to_string(kMinRate) + " to " +
+           std::to_string(kMaxRate) + " frames a second";
+  std::unique_ptr<LivePanel> panel(
+      new LivePanel(module, std::move(panel_path), rate, now));
+  panel->stamp_ = panel->file_stamp();
+  auto built = panel->build(0);
+  if (auto* why = std::get_if<std::string>(&built)) return *why;
+  Built& parts = std::get<Built>(built);
+  panel->host_ = std::move(parts.host);
+  panel->renderer_ = std::move(parts.renderer);
+  panel->session_ = std::make_unique<ScenarioSession>(
+      *panel->host_, panel->printed_, panel->discarded_, ScenarioOptions{},
+      "page");
+  panel->session_->start();
+  panel->settle(false);
+  return panel;
+}
+
+LivePanel::LivePanel(const LoadedModule& module, std::string panel_path,
+                     int rate, Clock::time_point now)
+    : module_(module),
+      panel_path_(std::move(panel_path)),
+      rate_(rate),
+      next_frame_(now + period()),
+      next_file_check_(now + kFileCheckPeriod) {}
+
+LivePanel::~LivePanel() {
+  if (session_) session_->stop();
+}
+
+std::variant<LivePanel::Built, std::string> LivePanel::build(
+    int64_t first_frame) const {
+  std::string text;
+  if (!read_text(panel_path_, text))
+    return "cannot read panel file " + panel_path_;
+  PanelConfigResult parsed = parse_panel_config(text, panel_path_);
+  if (auto* error = std::get_if<PanelConfigError>(&parsed))
+    return error->message();
+  PanelConfig& panel = std::get<PanelConfig>(parsed);
+  std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module_);
+  resolve_panel_window_sizes(panel, module_, *bitmaps);
+  auto created = Host::create(module_, std::move(panel), first_frame);
+  if (auto* why = std::get_if<std::string>(&created)) return *why;
+  Built built;
+  built.host = std::move(std::get<std::unique_ptr<Host>>(created));
+  built.renderer = std::make_unique<WindowRenderer>(std::move(bitmaps));
+  return built;
+}
+
+std::optional<LivePanel::FileStamp> LivePanel::file_stamp() const {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(panel_path_, error);
+  if (error) return std::nullopt;
+  const auto modified = std::filesystem::last_write_time(panel_path_, error);
+  if (error) return std::nullopt;
+  return FileStamp{size, int64_t(modified.time_since_epoch().count())};
+}
+
+LivePanel::Clock::duration LivePanel::period() const {
+  return std::chrono::duration_cast<Clock::duration>(
+      std::chrono::nanoseconds(1'000'000'000 / rate_));
+}
+
+void LivePanel::tick(Clock::time_point now) {
+  if (paused_ || now < next_frame_) return;
+  const Clock::duration step = period();
+  int64_t due = (now - next_frame_) / step + 1;
+  if (due > kMostFramesCaughtUp) {
+    due = 1;
+    next_frame_ = now + step;
+  } else {
+    next_frame_ += due * step;
+  }
+  session_->run_frames(due);
+  settle(true);
+}
+
+LivePanel::Clock::time_point LivePanel::next_wake(Clock::time_point) const {
+  return paused_ ? next_file_check_ : std::min(next_frame_, next_file_check_);
+}
+
+void LivePanel::pause() {
+  paused_ = true;
+  settle(false);
+}
+
+void LivePanel::run(Clock::time_point now) {
+  if (paused_) next_frame_ = now + period();
+  paused_ = false;
+  settle(false);
+}
+
+bool LivePanel::set_rate(int rate, Clock::time_point now) {
+  if (rate < kMinRate || rate > kMaxRate) return false;
+  rate_ = rate;
+  next_frame_ = now + period();
+  settle(false);
+  return true;
+}
+
+std::string LivePanel::check(std::string_view line,
+                             ScenarioCommand& cmd) const {
+  return session_->check(line, cmd);
+}
+
+LiveCommandOutcome LivePanel::run_command(const ScenarioCommand& cmd) {
+  take_lines();
+  LiveCommandOutcome outcome;
+  outcome.from = transcript_.size();
+  const int64_t frame = host_->frame();
+  session_->run(cmd);
+  take_lines();
+  outcome.lines.assign(transcript_.begin() + ptrdiff_t(outcome.from),
+                       transcript_.end());
+  outcome.events = session_->events_of_last_command();
+  settle(host_->frame() != frame);
+  return outcome;
+}
+
+void LivePanel::take_lines() {
+  std::string text = printed_.str();
+  size_t start = 0;
+  for (size_t end = text.find('\n'); end != text.npos;
+       end = text.find('\n', start)) {
+    transcript_.emplace_back(text, start, end - start);
+    start = end + 1;
+  }
+  printed_.str(text.substr(start));
+  printed_.seekp(0, std::ios::end);
+}
+
+void LivePanel::set_drawing(bool drawing) { drawing_ = drawing; }
+
+std::pair<int32_t, int32_t> LivePanel::picture_size(size_t window) {
+  if (window >= host_->panel().windows.size()) return {0, 0};
+  return renderer_->picture_size(host_->panel().windows[window]);
+}
+
+const WindowPixels* LivePanel::pixels(size_t window) {
+  if (!host_->window_open_at(window)) return nullptr;
+  const WindowPixels& kept = pixels_[window];
+  if (kept.drawn_at_change != changes_ || kept.frame != host_->frame())
+    draw(window);
+  return &pixels_[window];
+}
+
+// Drawn again, the picture is compared with the one kept, row by row and
+// tile by tile, so that a page is sent only what changed.
+bool LivePanel::draw(size_t window) {
+  WindowPixels& kept = pixels_[window];
+  Image drawn = renderer_->render(*host_, window, night()).image;
+  const int64_t frame = host_->frame();
+  const uint8_t again = last_drawn_frame_[window] == frame ? 1 : 0;
+  last_drawn_frame_[window] = frame;
+  constexpr int32_t side = WindowPixels::kTileSide;
+  bool any = false;
+  if (drawn.width != kept.picture.width ||
+      drawn.height != kept.picture.height || kept.frame < 0) {
+    kept.tiles_across = (drawn.width + side - 1) / side;
+    kept.tiles_down = (drawn.height + side - 1) / side;
+    const size_t tiles = size_t(kept.tiles_across) * size_t(kept.tiles_down);
+    kept.tile_frames.assign(tiles, frame);
+    kept.tile_late.assign(tiles, again);
+    any = true;
+  } else {
+    const size_t row_bytes = size_t(drawn.width) * 3;
+    for (int32_t band = 0; band < kept.tiles_down; ++band) {
+      const size_t first = size_t(band) * size_t(kept.tiles_across);
+      std::vector<bool> now(size_t(kept.tiles_across), false);
+      const int32_t y_end = std::min(drawn.height, (band + 1) * side);
+      for (int32_t y = band * side; y < y_end; ++y) {
+        const uint8_t* a = drawn.at(0, y);
+        const uint8_t* b = kept.picture.at(0, y);
+        if (std::memcmp(a, b, row_bytes) == 0) continue;
+        for (int32_t t = 0; t < kept.tiles_across; ++t) {
+          if (now[size_t(t)]) continue;
+          const size_t at = size_t(t) * side * 3;
+          const size_t bytes = std::min(row_bytes - at, size_t(side) * 3);
+          if (std::memcmp(a + at, b + at, bytes) != 0) now[size_t(t)] = true;
+        }
+      }
+      for (size_t t = 0; t < now.size(); ++t) {
+        if (!now[t]) continue;
+        kept.tile_frames[first + t] = frame;
+        kept.tile_late[first + t] = again;
+        any = true;
+      }
+    }
+  }
+  kept.picture = std::move(drawn);
+  kept.frame = frame;
+  kept.drawn_at_change = changes_;
+  return any;
+}
+
+void LivePanel::settle(bool frames_ran) {
+  ++changes_;
+  const size_t windows = host_->panel().windows.size();
+  if (pixels_.size() != windows) pixels_.resize(windows);
+  if (last_drawn_frame_.size() < windows) last_drawn_frame_.resize(windows, -1);
+  take_lines();
+  if (transcript_.size() > transcript_told_) {
+    LivePanelNotice notice;
+    notice.kind = LivePanelNotice::Kind::kTranscript;
+    notice.from = transcript_told_;
+    notice.count = transcript_.size() - transcript_told_;
+    notices_.push_back(std::move(notice));
+    transcript_told_ = transcript_.size();
+  }
+  std::string state = state_signature();
+  if (state != state_told_) {
+    state_told_ = std::move(state);
+    LivePanelNotice notice;
+    notice.kind = LivePanelNotice::Kind::kState;
+    notices_.push_back(std::move(notice));
+  }
+  if (!drawing_) return;
+  LivePanelNotice notice;
+  notice.kind = LivePanelNotice::Kind::kFrame;
+  notice.frame = host_->frame();
+  for (size_t w = 0; w < windows; ++w) {
+    if (host_->window_open_at(w) && draw(w)) notice.windows.push_back(w);
+  }
+  if (frames_ran || !notice.windows.empty())
+    notices_.push_back(std::move(notice));
+}
+
+std::string LivePanel::state_signature() const {
+  std::string state;
+  for (size_t w = 0; w < host_->panel().windows.size(); ++w)
+    state += host_->window_open_at(w) ? 'o' : 'c';
+  state += night() ? " night" : " day";
+  state += paused_ ? " paused " : " running ";
+  state += std::to_string(rate_) + " " + std::to_string(generation_);
+  if (error_) state += " " + *error_;
+  return state;
+}
+
+void LivePanel::watch_file(Clock::time_point now) {
+  if (now < next_file_check_) return;
+  next_file_check_ = now + kFileCheckPeriod;
+  const std::optional<FileStamp> stamp = file_stamp();
+  if (!stamp || stamp == stamp_) return;
+  reload();
+}
+
+bool LivePanel::reload() {
+  stamp_ = file_stamp();
+  auto built = build(host_->frame());
+  if (auto* why = std::get_if<std::string>(&built)) {
+    error_ = *why;
+    settle(false);
+    return false;
+  }
+  Built& parts = std::get<Built>(built);
+  const bool night_now = night();
+  session_->stop("reload");
+  parts.host->aircraft().copy_state_from(host_->aircraft());
+  take_lines();
+  // The old session speaks of the old host: it goes first.
+  session_ = std::make_unique<ScenarioSession>(
+      *parts.host, printed_, discarded_, ScenarioOptions{}, "page");
+  session_->set_night(night_now);
+  host_ = std::move(parts.host);
+  renderer_ = std::move(parts.renderer);
+  session_->start("");
+  ++generation_;
+  error_.reset();
+  settle(false);
+  return true;
+}
+
+std::vector<LivePanelNotice> LivePanel::take_notices() {
+  return std::exchange(notices_, {});
+}

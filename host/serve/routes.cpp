@@ -1,0 +1,386 @@
+#include "host/serve/routes.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string_view>
+
+#include "host/aircraft/aircraft.h"
+#include "host/render/stb_files.h"
+#include "host/serve/page_files.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Panel files and module texts need not be UTF-8: what is not shows as
+// U+FFFD rather than failing the answer.
+std::string dump(const Json& json) {
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+HttpResponse text_response(int status, std::string text) {
+  HttpResponse response;
+  response.status = status;
+  response.body = std::move(text) + "\n";
+  return response;
+}
+
+HttpResponse json_response(int status, const Json& json) {
+  HttpResponse response;
+  response.status = status;
+  response.content_type = "application/json";
+  response.body = dump(json);
+  return response;
+}
+
+HttpResponse json_error(int status, const std::string& reason) {
+  return json_response(status, Json{{"error", reason}});
+}
+
+// A whole number of decimal digits only, as indexes, frames and line
+// numbers are written.
+std::optional<uint64_t> parse_count(std::string_view text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  uint64_t value = 0;
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return value;
+}
+
+std::string_view content_type_of(std::string_view name) {
+  const auto ends = [&](std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           name.substr(name.size() - suffix.size()) == suffix;
+  };
+  if (ends(".html")) return "text/html; charset=utf-8";
+  if (ends(".js")) return "text/javascript; charset=utf-8";
+  if (ends(".css")) return "text/css; charset=utf-8";
+  if (ends(".svg")) return "image/svg+xml";
+  if (ends(".png")) return "image/png";
+  return "application/octet-stream";
+}
+
+const PageFile* page_file(std::string_view path) {
+  if (path.empty()) return nullptr;
+  const std::string_view name =
+      path == "/" ? std::string_view("index.html") : path.substr(1);
+  for (const PageFile& file : page_files())
+    if (file.name == name) return &file;
+  return nullptr;
+}
+
+Json window_json(LivePanel& panel, size_t index) {
+  const Host& host = panel.host();
+  const PanelWindow& window = host.panel().windows[index];
+  const auto [width, height] = panel.picture_size(index);
+  Json gauges = Json::array();
+  for (const GaugeInstance& gauge : host.instances()) {
+    if (gauge.window != index) continue;
+    const std::optional<GaugeFrame> frame = panel.gauge_frame_of(gauge);
+    if (!frame) continue;
+    gauges.push_back({{"name", gauge.placement->gauge},
+                      {"ordinal", gauge.ordinal},
+                      {"ref", scenario_gauge_reference(gauge)},
+                      {"x", frame->x},
+                      {"y", frame->y},
+                      {"width", frame->background_width * frame->scale_x},
+                      {"height", frame->background_height * frame->scale_y},
+                      {"scale_x", frame->scale_x},
+                      {"scale_y", frame->scale_y}});
+  }
+  return {{"window", index},
+          {"section", window.section_name()},
+          {"title", window.title},
+          {"ident", window.ident ? Json(*window.ident) : Json(nullptr)},
+          {"open", host.window_open_at(index)},
+          {"width", width},
+          {"height", height},
+          {"gauges", std::move(gauges)}};
+}
+
+Json state(LivePanel& panel) {
+  Json windows = Json::array();
+  for (size_t w = 0; w < panel.host().panel().windows.size(); ++w)
+    windows.push_back(window_json(panel, w));
+  return {{"frame", panel.host().frame()},
+          {"rate", panel.rate()},
+          {"paused", panel.paused()},
+          {"night", panel.night()},
+          {"panel", panel.panel_path()},
+          {"error", panel.error() ? Json(*panel.error()) : Json(nullptr)},
+          {"generation", panel.generation()},
+          {"transcript_size", panel.transcript().size()},
+          {"windows", std::move(windows)}};
+}
+
+HttpResponse variables(LivePanel& panel) {
+  Aircraft& aircraft = panel.host().aircraft();
+  Json list = Json::array();
+  for (const AircraftVariable& var : aircraft_variables())
+    list.push_back({{"name", var.name},
+                    {"unit", var.unit},
+                    {"value", var.bcd ? Json(aircraft.integer(var.token))
+                                      : Json(aircraft.number(var.token))},
+                    {"bcd", var.bcd}});
+  return json_response(200, list);
+}
+
+Json lines_json(const std::vector<std::string>& lines, size_t from,
+                size_t count) {
+  Json list = Json::array();
+  for (size_t i = from; i < from + count && i < lines.size(); ++i)
+    list.push_back(lines[i]);
+  return list;
+}
+
+HttpResponse transcript(LivePanel& panel, const HttpRequest& request) {
+  const std::optional<std::string> from_text = request.query_value("from");
+  const std::optional<uint64_t> from =
+      from_text ? parse_count(*from_text) : uint64_t{0};
+  if (!from)
+    return json_error(400, "'from' takes a line number, not '" +
+                               from_text.value_or("") + "'");
+  const std::vector<std::string>& lines = panel.transcript();
+  const size_t first = size_t(std::min<uint64_t>(*from, lines.size()));
+  return json_response(
+      200, {{"from", *from},
+            {"lines", lines_json(lines, first, lines.size() - first)}});
+}
+
+// The window a /window/I... path names, or the response refusing it.
+std::variant<const WindowPixels*, HttpResponse> window_pixels(
+    LivePanel& panel, std::string_view index_text) {
+  const std::optional<uint64_t> index = parse_count(index_text);
+  const size_t windows = panel.host().panel().windows.size();
+  if (!index || *index >= windows)
+    return text_response(404,
+                         "the panel has no window " + std::string(index_text));
+  if (!panel.host().window_open_at(size_t(*index)))
+    return text_response(409,
+                         "window " + std::string(index_text) + " is closed");
+  const WindowPixels* pixels = panel.pixels(size_t(*index));
+  if (pixels == nullptr || pixels->picture.width <= 0)
+    return text_response(
+        409, "window " + std::string(index_text) + " has no size to draw");
+  return pixels;
+}
+
+HttpResponse window_png(LivePanel& panel, std::string_view index_text) {
+  auto found = window_pixels(panel, index_text);
+  if (auto* refusal = std::get_if<HttpResponse>(&found))
+    return std::move(*refusal);
+  HttpResponse response;
+  response.content_type = "image/png";
+  if (!encode_png(std::get<const WindowPixels*>(found)->picture, response.body))
+    return text_response(500, "the picture could not be encoded");
+  return response;
+}
+
+void put_u16(std::string& out, uint32_t value) {
+  out += char(value & 0xFF);
+  out += char((value >> 8) & 0xFF);
+}
+
+void put_u32(std::string& out, uint32_t value) {
+  put_u16(out, value & 0xFFFF);
+  put_u16(out, value >> 16);
+}
+
+HttpResponse window_tiles(LivePanel& panel, std::string_view index_text,
+                          const HttpRequest& request) {
+  const std::optional<std::string> since_text = request.query_value("since");
+  const std::optional<uint64_t> since =
+      since_text ? parse_count(*since_text) : uint64_t{0};
+  if (!since)
+    return text_response(400, "'since' takes a frame number, not '" +
+                                  since_text.value_or("") + "'");
+  auto found = window_pixels(panel, index_text);
+  if (auto* refusal = std::get_if<HttpResponse>(&found))
+    return std::move(*refusal);
+  const WindowPixels& pixels = *std::get<const WindowPixels*>(found);
+  const Image& picture = pixels.picture;
+  constexpr int32_t side = WindowPixels::kTileSide;
+  std::vector<size_t> tiles;
+  for (size_t t = 0; t < pixels.tile_frames.size(); ++t)
+    if (pixels.tile_newer(t, int64_t(std::min<uint64_t>(*since, INT64_MAX))))
+      tiles.push_back(t);
+  HttpResponse response;
+  response.content_type = "application/octet-stream";
+  std::string& out = response.body;
+  out.reserve(16 + tiles.size() * (8 + side * side * 3));
+  put_u32(out, uint32_t(pixels.frame));
+  put_u32(out, uint32_t(picture.width));
+  put_u32(out, uint32_t(picture.height));
+  put_u32(out, uint32_t(tiles.size()));
+  for (const size_t t : tiles) {
+    const int32_t x = int32_t(t % size_t(pixels.tiles_across)) * side;
+    const int32_t y = int32_t(t / size_t(pixels.tiles_across)) * side;
+    const int32_t w = std::min(side, picture.width - x);
+    const int32_t h = std::min(side, picture.height - y);
+    put_u16(out, uint32_t(x));
+    put_u16(out, uint32_t(y));
+    put_u16(out, uint32_t(w));
+    put_u16(out, uint32_t(h));
+    for (int32_t row = y; row < y + h; ++row)
+      out.append(reinterpret_cast<const char*>(picture.at(x, row)),
+                 size_t(w) * 3);
+  }
+  return response;
+}
+
+// Why the command cannot run from a page, empty when it can: files are
+// not written, and points lie on their gauge's background.
+std::string live_refusal(LivePanel& panel, const ScenarioCommand& cmd) {
+  if (scenario_writes_files(cmd))
+    return "'" + cmd.words[0] + "' writes files, which the live panel does not";
+  for (const ScenarioPoint& point : scenario_points(cmd)) {
+    const GaugeInstance* gauge =
+        panel.host().find_instance(point.name, point.ordinal);
+    if (gauge == nullptr) return "the panel places no gauge " + point.gauge;
+    const std::optional<GaugeFrame> frame = panel.gauge_frame_of(*gauge);
+    if (!frame) return point.gauge + " has no box on its window";
+    if (point.x < 0 || point.y < 0 || point.x >= frame->background_width ||
+        point.y >= frame->background_height)
+      return "(" + std::to_string(point.x) + ", " + std::to_string(point.y) +
+             ") is outside " + point.gauge + " (" +
+             std::to_string(frame->background_width) + " x " +
+             std::to_string(frame->background_height) + ")";
+  }
+  return "";
+}
+
+HttpResponse command(LivePanel& panel, const HttpRequest& request) {
+  std::string_view line = request.body;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    line.remove_suffix(1);
+  if (line.find_first_of("\r\n") != line.npos)
+    return json_error(400, "one line at a time");
+  ScenarioCommand cmd;
+  std::string problem = panel.check(line, cmd);
+  if (problem.empty()) problem = live_refusal(panel, cmd);
+  if (!problem.empty()) return json_error(400, problem);
+  const LiveCommandOutcome outcome = panel.run_command(cmd);
+  Json events = Json::array();
+  for (const SentEvent& e : outcome.events)
+    events.push_back({{"event", e.event}, {"value", e.value}});
+  return json_response(200, {{"lines", outcome.lines},
+                             {"events", std::move(events)},
+                             {"from", outcome.from}});
+}
+
+HttpResponse clock(LivePanel& panel, const HttpRequest& request) {
+  std::string_view body = request.body;
+  while (!body.empty() &&
+         (body.back() == '\n' || body.back() == '\r' || body.back() == ' '))
+    body.remove_suffix(1);
+  const auto now = LivePanel::Clock::now();
+  if (body == "pause") {
+    panel.pause();
+  } else if (body == "run") {
+    panel.run(now);
+  } else if (body.starts_with("rate ")) {
+    const std::optional<uint64_t> rate = parse_count(body.substr(5));
+    if (!rate || *rate < uint64_t(LivePanel::kMinRate) ||
+        *rate > uint64_t(LivePanel::kMaxRate) ||
+        !panel.set_rate(int(*rate), now))
+      return json_error(
+          400, "the rate is " + std::to_string(LivePanel::kMinRate) + " to " +
+                   std::to_string(LivePanel::kMaxRate) + " frames a second");
+  } else {
+    return json_error(400, "the clock takes pause, run or rate N");
+  }
+  return json_response(200, state(panel));
+}
+
+HttpResponse events(LivePanel& panel) {
+  HttpResponse response;
+  response.event_stream = true;
+  response.content_type = "text/event-stream";
+  // A page that connects learns the state at once.
+  response.body = format_event("state", state_json(panel));
+  return response;
+}
+
+HttpResponse wrong_method(std::string_view allowed) {
+  HttpResponse response = text_response(405, "use " + std::string(allowed));
+  response.headers.emplace_back("Allow", std::string(allowed));
+  return response;
+}
+
+}  // namespace
+
+std::string state_json(LivePanel& panel) { return dump(state(panel)); }
+
+HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
+                            const std::vector<std::string>& authorities) {
+  std::string reason;
+  if (!request_from_this_server(request, authorities, reason))
+    return text_response(403, reason);
+  const std::string_view path = request.path;
+  const bool get = request.method == "GET" || request.method == "HEAD";
+  const bool post = request.method == "POST";
+
+  if (path == "/command" || path == "/clock") {
+    if (!post) return wrong_method("POST");
+    return path == "/command" ? command(panel, request) : clock(panel, request);
+  }
+  std::optional<std::string_view> window_index;
+  bool png = false;
+  if (path.starts_with("/window/")) {
+    std::string_view rest = path.substr(8);
+    if (rest.ends_with(".png")) {
+      window_index = rest.substr(0, rest.size() - 4);
+      png = true;
+    } else if (rest.ends_with("/pixels")) {
+      window_index = rest.substr(0, rest.size() - 7);
+    }
+  }
+  const PageFile* file = page_file(path);
+  if (file == nullptr && !window_index && path != "/state" &&
+      path != "/variables" && path != "/transcript" && path != "/events")
+    return text_response(404, "nothing here at " + std::string(path));
+  if (!get || (path == "/events" && request.method != "GET"))
+    return wrong_method("GET");
+  if (file != nullptr) {
+    HttpResponse response;
+    response.content_type = std::string(content_type_of(file->name));
+    response.body = std::string(file->bytes);
+    return response;
+  }
+  if (window_index)
+    return png ? window_png(panel, *window_index)
+               : window_tiles(panel, *window_index, request);
+  if (path == "/state") return json_response(200, state(panel));
+  if (path == "/variables") return variables(panel);
+  if (path == "/transcript") return transcript(panel, request);
+  return events(panel);
+}
+
+std::vector<std::pair<std::string, std::string>> take_panel_events(
+    LivePanel& panel) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const LivePanelNotice& notice : panel.take_notices()) {
+    switch (notice.kind) {
+      case LivePanelNotice::Kind::kTranscript:
+        out.emplace_back(
+            "transcript",
+            dump({{"from", notice.from},
+                  {"lines", lines_json(panel.transcript(), notice.from,
+                                       notice.count)}}));
+        break;
+      case LivePanelNotice::Kind::kState:
+        out.emplace_back("state", state_json(panel));
+        break;
+      case LivePanelNotice::Kind::kFrame:
+        out.emplace_back("frame", dump({{"frame", notice.frame},
+                                        {"windows", notice.windows}}));
+        break;
+    }
+  }
+  return out;
+}
