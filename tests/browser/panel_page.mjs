@@ -117,20 +117,26 @@ export async function transcript_lines(page) {
   return page.evaluate(() => window.panelModel.transcript.slice());
 }
 
-// Waits for a transcript line matching `pattern` after index `from`; its
-// index.
+// Waits for a transcript line matching `pattern` at index `from` or later;
+// its index. On a time-out the error shows the transcript's last lines.
 export async function wait_transcript(page, pattern, from = 0, timeout = 10000) {
-  const handle = await page.waitForFunction(
-    ([source, flags, start]) => {
-      const re = new RegExp(source, flags);
-      const lines = window.panelModel.transcript;
-      for (let i = start; i < lines.length; ++i) if (re.test(lines[i])) return i;
-      return false;
-    },
-    [pattern.source, pattern.flags, from],
-    {timeout, polling: 50},
-  );
-  return handle.jsonValue();
+  try {
+    const handle = await page.waitForFunction(
+      ([source, flags, start]) => {
+        const re = new RegExp(source, flags);
+        const lines = window.panelModel.transcript;
+        for (let i = start; i < lines.length; ++i) if (re.test(lines[i])) return {at: i};
+        return false;
+      },
+      [pattern.source, pattern.flags, from],
+      {timeout, polling: 50},
+    );
+    return (await handle.jsonValue()).at;
+  } catch (error) {
+    const lines = await page.evaluate(() => window.panelModel.transcript.slice(-12)).catch(() => []);
+    error.message += `\nno transcript line matches ${pattern} from ${from}; the last lines:\n${lines.join('\n')}`;
+    throw error;
+  }
 }
 
 // Sets a window open or closed with its check box in the page's list.
@@ -156,10 +162,15 @@ export function run_script(lines) {
   });
 }
 
-export function distinct_colours(bytes) {
-  const seen = new Set();
-  for (let i = 0; i < bytes.length; i += 4) seen.add((bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2]);
-  return seen.size;
+// How many colours a window's canvas shows, counted in the page.
+export async function canvas_colours(page, window) {
+  return page.evaluate((w) => {
+    const canvas = document.querySelector(`canvas.picture[data-window="${w}"]`);
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const seen = new Set();
+    for (let i = 0; i < data.length; i += 4) seen.add((data[i] << 16) | (data[i + 1] << 8) | data[i + 2]);
+    return seen.size;
+  }, window);
 }
 
 // Keeps the whole canvas of a window in the page under `name`, to compare

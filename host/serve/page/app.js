@@ -552,6 +552,15 @@
     };
   }
 
+  // The same, held inside the gauge: where a drag ends past its edge (the
+  // server takes no point outside the gauge).
+  function gauge_point_inside(gauge, px, py) {
+    const p = gauge_point(gauge, px, py);
+    const last_x = Math.max(0, Math.round(gauge.width / (gauge.scale_x || 1)) - 1);
+    const last_y = Math.max(0, Math.round(gauge.height / (gauge.scale_y || 1)) - 1);
+    return {x: Math.min(Math.max(p.x, 0), last_x), y: Math.min(Math.max(p.y, 0), last_y)};
+  }
+
   function current_rate() {
     return (model.state && model.state.rate) || kSimulatedRate;
   }
@@ -653,7 +662,7 @@
         }
         if (press.dragging) {
           draw_gesture(view);
-          const p = gauge_point(press.gauge, at.px, at.py);
+          const p = gauge_point_inside(press.gauge, at.px, at.py);
           show_press_mark(`drag to ${p.x}, ${p.y}`, event.clientX, event.clientY);
         }
         return;
@@ -673,7 +682,7 @@
       const ref = word(p.gauge.ref);
       const button = p.right ? ' right' : '';
       if (p.dragging) {
-        const end = gauge_point(p.gauge, p.last.px, p.last.py);
+        const end = gauge_point_inside(p.gauge, p.last.px, p.last.py);
         const steps = Math.max(1, Math.min(1000, Math.round(seconds * current_rate())));
         send_command(`drag ${ref} ${p.point.x} ${p.point.y} ${end.x} ${end.y} ${steps}`);
       } else if (seconds * 1000 >= kHoldMs) {
@@ -781,6 +790,8 @@
         const unit = document.createElement('span');
         unit.className = 'unit';
         unit.textContent = v.unit || '';
+        unit.title = v.unit || '';
+        li.title = v.name;
         li.append(name, value, unit);
         li.addEventListener('click', () => choose_variable(v.name));
       }
