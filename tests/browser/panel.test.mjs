@@ -10,7 +10,6 @@ import {
   box_around,
   box_of,
   canvas_bytes,
-  canvas_colours,
   gauge_of,
   get_json,
   open_panel,
@@ -22,6 +21,7 @@ import {
   snapshot,
   wait_box_changed,
   wait_changed_since,
+  wait_colours,
   wait_drawn,
   wait_transcript,
   window_by_ident,
@@ -59,7 +59,7 @@ describe('the page', () => {
       assert.deepEqual(await canvas.evaluate((c) => [c.width, c.height]), [main.width, main.height]);
       const box = await canvas.boundingBox();
       assert.deepEqual([Math.round(box.width), Math.round(box.height)], [main.width, main.height]);
-      assert.ok((await canvas_colours(page, 0)) > 50, 'the main panel is drawn, not blank');
+      await wait_colours(page, 0, 50);
       await wait_transcript(page, /^> start$/);
       assert.equal(await page.locator('#window-list li').count(), state.windows.length);
       assert.equal(await page.locator('#reload-error').isHidden(), true);
@@ -77,7 +77,7 @@ describe('the page', () => {
       await set_window_open(page, radios.window, true);
       const figure = page.locator(`figure.window[data-window="${radios.window}"]`);
       assert.equal(await figure.isVisible(), true);
-      assert.ok((await canvas_colours(page, radios.window)) > 20, 'the radio heads are drawn');
+      await wait_colours(page, radios.window, 20);
       await wait_transcript(page, /^> open 50$/);
       const now = await get_json(url, 'state');
       assert.equal(now.windows[radios.window].open, true);

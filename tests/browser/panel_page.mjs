@@ -162,17 +162,6 @@ export function run_script(lines) {
   });
 }
 
-// How many colours a window's canvas shows, counted in the page.
-export async function canvas_colours(page, window) {
-  return page.evaluate((w) => {
-    const canvas = document.querySelector(`canvas.picture[data-window="${w}"]`);
-    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-    const seen = new Set();
-    for (let i = 0; i < data.length; i += 4) seen.add((data[i] << 16) | (data[i + 1] << 8) | data[i + 2]);
-    return seen.size;
-  }, window);
-}
-
 // Keeps the whole canvas of a window in the page under `name`, to compare
 // boxes with later.
 export async function snapshot(page, window, name) {
@@ -206,6 +195,23 @@ export async function wait_changed_since(page, window, name, box, timeout = 1000
       return differ > 0 ? differ : false;
     },
     [window, name, box],
+    {timeout, polling: 100},
+  );
+  return handle.jsonValue();
+}
+
+// Waits until a window's canvas shows more than `least` colours: drawn, not
+// a bare background.
+export async function wait_colours(page, window, least, timeout = 10000) {
+  const handle = await page.waitForFunction(
+    ([w, n]) => {
+      const canvas = document.querySelector(`canvas.picture[data-window="${w}"]`);
+      const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      const seen = new Set();
+      for (let i = 0; i < data.length; i += 4) seen.add((data[i] << 16) | (data[i + 1] << 8) | data[i + 2]);
+      return seen.size > n ? seen.size : false;
+    },
+    [window, least],
     {timeout, polling: 100},
   );
   return handle.jsonValue();
