@@ -2,7 +2,8 @@
 # Installs what the builds and tests need on a Debian 12 machine: compilers,
 # GoogleTest, Google Benchmark, cairo for the artwork, stb and the Liberation
 # fonts for the renderer, nlohmann-json for inspect's JSON, the MinGW cross
-# compiler, 32-bit Wine, a virtual X server and the ALSA pieces Wine's
+# compiler, Chromium for the live panel page's browser tests and their npm
+# packages, 32-bit Wine, a virtual X server and the ALSA pieces Wine's
 # DirectSound opens (these last three only where the machine runs 32-bit
 # programs). Only what is missing is
 # installed, so a second run returns at once.
@@ -16,6 +17,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   alsa-utils
   valgrind
+  chromium
 )
 # Wine and what it runs with only where it can run: the cross build needs
 # none of it.
@@ -27,6 +29,22 @@ else
   packages+=("${wine_packages[@]}")
 fi
 
+# The browser tests' npm packages as the lock file pins them, with the
+# machine's node and npm; again only when the lock file is newer than what
+# is installed.
+npm_packages() {
+  local dir="$root/tests/browser"
+  if ! command -v npm >/dev/null; then
+    echo "setup: npm is missing, so the browser tests will be skipped" >&2
+    return 0
+  fi
+  if [ ! -f "$dir/node_modules/.package-lock.json" ] ||
+    [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
+    echo "setup: npm ci in tests/browser"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
+
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
@@ -37,6 +55,7 @@ if $wine_here && ! dpkg --print-foreign-architectures | grep -qx i386; then
   i386_enabled=false
 fi
 if [ ${#missing[@]} -eq 0 ] && $i386_enabled; then
+  npm_packages
   exit 0
 fi
 
@@ -55,3 +74,4 @@ $i386_enabled || "${as_root[@]}" dpkg --add-architecture i386
 "${as_root[@]}" apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
   apt-get install -y -q "${missing[@]}" </dev/null
+npm_packages

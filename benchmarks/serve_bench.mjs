@@ -1,0 +1,321 @@
+// What the live panel costs as a user sees it, in Debian's Chromium: not a
+// test, nothing here passes or fails on a figure.
+//
+//   node benchmarks/serve_bench.mjs HOST_PROGRAM [--quick] [--rows]
+//
+// S1: at each clock rate, with the main panel's instruments driven, whether
+//     the page drew every frame in which the main window changed (frames
+//     the page had to fold into one fetch count as missed); the highest
+//     rate with none missed.
+// S2: clicks on the battery switch from the page: from the page sending the
+//     line to the switch's new pixels on the canvas, 95th percentile.
+// S3: the server's CPU time (utime + stime of /proc/PID/stat) per frame it
+//     delivered, over each S1 run.
+// Uses the npm packages of tests/browser (npm ci there). --rows prints only
+// the rows of scripts/bench.sh's table.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+import {open_browser} from '../tests/browser/browser.mjs';
+import {start_server} from '../tests/browser/serve.mjs';
+
+const here = import.meta.dirname;
+const root = path.resolve(here, '..');
+const args = process.argv.slice(2);
+const host = args.find((a) => !a.startsWith('--'));
+const quick = args.includes('--quick');
+const rows_only = args.includes('--rows');
+if (!host) {
+  console.error('usage: node benchmarks/serve_bench.mjs HOST_PROGRAM [--quick] [--rows]');
+  process.exit(2);
+}
+
+const rates = [18, 30, 60, 90, 120];
+const measure_s = quick ? 1.5 : 5;
+const settle_s = quick ? 0.5 : 1;
+const clicks = quick ? 40 : 200;
+const ticks_per_second = 100;  // USER_HZ on Linux
+
+function cpu_seconds(pid) {
+  const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+  // The fields after the command name, which is in parentheses.
+  const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+  return (Number(fields[11]) + Number(fields[12])) / ticks_per_second;
+}
+
+async function post(url, what, body) {
+  const response = await fetch(new URL(what, url), {method: 'POST', body});
+  const text = await response.text();
+  if (!response.ok) throw new Error(`${what} ${body}: ${response.status} ${text}`);
+  return text;
+}
+
+async function get_json(url, what) {
+  const response = await fetch(new URL(what, url));
+  return response.json();
+}
+
+// Keeps every instrument of the main panel moving: the engine running on
+// its own model, the flight and heading values swept along slow waves with
+// `set` lines, a few in flight at once.
+function drive(url) {
+  const sweeps = [
+    ['AIRSPEED', 40, 160],
+    ['ALTITUDE', 0, 9000],
+    ['VERTICAL_SPEED', -1500, 1500],
+    ['PITCH', -15, 15],
+    ['BANK', -30, 30],
+    ['TURN_RATE', -1200, 1200],
+    ['TURN_BALL', -100, 100],
+    ['MAGNETIC_HEADING', 0, 359],
+    ['GYRO_HEADING', 0, 359],
+    ['VOR1_COURSE', 0, 359],
+    ['MANIFOLD_PRESSURE', 1200, 2100],
+    ['OIL_TEMPERATURE', 520, 700],
+    ['CYLINDER_HEAD_TEMPERATURE', 520, 900],
+    ['OUTSIDE_AIR_TEMPERATURE', -20, 40],
+    ['FLAPS_POSITION', 0, 16384],
+    ['FUEL_LEFT_LEVEL', 0, 8388608],
+    ['FUEL_RIGHT_LEVEL', 0, 8388608],
+    ['CLOCK_TIME', 0, 86399],
+  ];
+  let running = true;
+  let sent = 0;
+  let next = 0;
+  const started = performance.now();
+  const lane = async () => {
+    while (running) {
+      const [name, low, high] = sweeps[next++ % sweeps.length];
+      const t = (performance.now() - started) / 1000;
+      const phase = (next % sweeps.length) / sweeps.length;
+      const value = low + ((high - low) * (1 + Math.sin(2 * Math.PI * (t / 4 + phase)))) / 2;
+      try {
+        await post(url, 'command', `set ${name} ${value.toFixed(2)}`);
+        sent += 1;
+      } catch {
+        await new Promise((resolve) => setTimeout(resolve, 20));
+      }
+    }
+  };
+  const lanes = [lane(), lane(), lane()];
+  return {
+    async stop() {
+      running = false;
+      await Promise.all(lanes);
+      return sent;
+    },
+  };
+}
+
+async function start_engine(url) {
+  for (const line of [
+    'set BATTERY_MASTER 1',
+    'set FUEL_VALVE 1',
+    'set MIXTURE_LEVER 16384',
+    'set THROTTLE_LEVER 9000',
+    'set MAGNETO_LEFT 1',
+    'set MAGNETO_RIGHT 1',
+    'set ENGINE_RPM 900',
+    'set GENERATOR_SWITCH 1',
+    'seconds 2',
+  ]) {
+    await post(url, 'command', line);
+  }
+}
+
+function page_counts(page) {
+  return page.evaluate(() => {
+    const w = window.panelStats.windows[0] || {};
+    return {draws: w.draws || 0, tiles: w.tiles || 0, named: (w.named_frames || []).slice(),
+            drawn: (w.drawn_frames || []).slice()};
+  });
+}
+
+// Of the frames named between two frame numbers, those that no draw showed
+// as they were: a draw shows named frame N when its frame is N or later but
+// before the next named frame.
+function missed_frames(named, drawn, from, to) {
+  const frames = [...new Set(named)].sort((a, b) => a - b);
+  const draws = [...new Set(drawn)].sort((a, b) => a - b);
+  let missed = 0;
+  let counted = 0;
+  let d = 0;
+  for (let i = 0; i < frames.length; ++i) {
+    const n = frames[i];
+    if (n <= from || n > to) continue;
+    counted += 1;
+    const next = i + 1 < frames.length ? frames[i + 1] : Infinity;
+    while (d < draws.length && draws[d] < n) ++d;
+    if (!(d < draws.length && draws[d] < next)) missed += 1;
+  }
+  return {missed, counted};
+}
+
+async function s1_s3(server, page) {
+  const results = [];
+  const url = server.url;
+  for (const rate of rates) {
+    await post(url, 'clock', `rate ${rate}`);
+    const driver = drive(url);
+    await new Promise((resolve) => setTimeout(resolve, settle_s * 1000));
+    const state0 = await get_json(url, 'state');
+    const counts0 = await page_counts(page);
+    const cpu0 = cpu_seconds(server.pid);
+    const t0 = performance.now();
+    await new Promise((resolve) => setTimeout(resolve, measure_s * 1000));
+    const cpu1 = cpu_seconds(server.pid);
+    const t1 = performance.now();
+    const counts1 = await page_counts(page);
+    const state1 = await get_json(url, 'state');
+    const lines = await driver.stop();
+    // The frames of the measured stretch, judged once the draws that follow
+    // its last frame are in.
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    const after = await page_counts(page);
+    const frames = state1.frame - state0.frame;
+    const draws = counts1.draws - counts0.draws;
+    const {missed, counted: named} = missed_frames(after.named, after.drawn, state0.frame, state1.frame);
+    results.push({
+      rate,
+      fps: frames / ((t1 - t0) / 1000),
+      frames,
+      named,
+      draws,
+      missed,
+      tiles_per_draw: draws ? (counts1.tiles - counts0.tiles) / draws : 0,
+      cpu_ms_per_frame: frames ? ((cpu1 - cpu0) * 1000) / frames : NaN,
+      cpu_share: (cpu1 - cpu0) / ((t1 - t0) / 1000),
+      lines,
+    });
+  }
+  await post(url, 'clock', 'rate 18');
+  return results;
+}
+
+async function s2(server, page) {
+  const url = server.url;
+  const state = await get_json(url, 'state');
+  const electricity = state.windows.find((w) => w.ident === 30);
+  const battery = electricity.gauges.find((g) => g.ref === 'Battery_Switch');
+  await page.locator(`#window-toggle-${electricity.window}`).check();
+  await page.waitForFunction(
+    (w) => Number(document.querySelector(`canvas.picture[data-window="${w}"]`)?.dataset.frame) > 0,
+    electricity.window,
+  );
+  const canvas = page.locator(`canvas.picture[data-window="${electricity.window}"]`);
+  const rect = await canvas.boundingBox();
+  const point = {x: rect.x + battery.x + battery.width / 2, y: rect.y + battery.y + battery.height / 2};
+  const box = {x: Math.floor(battery.x), y: Math.floor(battery.y), w: Math.round(battery.width),
+               h: Math.round(battery.height)};
+  const times = [];
+  for (let i = 0; i < clicks; ++i) {
+    // The page notes when the line goes out; the draw hook when the
+    // switch's pixels first differ from what they were.
+    await page.evaluate(([w, b]) => {
+      const canvas = document.querySelector(`canvas.picture[data-window="${w}"]`);
+      const context = canvas.getContext('2d');
+      const before = context.getImageData(b.x, b.y, b.w, b.h).data;
+      window.benchClick = {sent: 0, changed: 0};
+      const original = window.fetch;
+      window.fetch = (resource, options) => {
+        if (String(resource) === 'command' && String(options?.body).startsWith('click ') && !window.benchClick.sent) {
+          window.benchClick.sent = performance.now();
+        }
+        return original(resource, options);
+      };
+      window.benchRestore = () => (window.fetch = original);
+      window.panelHooks.afterDraw = (index) => {
+        if (index !== w || !window.benchClick.sent || window.benchClick.changed) return;
+        const now = context.getImageData(b.x, b.y, b.w, b.h).data;
+        for (let k = 0; k < now.length; ++k) {
+          if (now[k] !== before[k]) {
+            window.benchClick.changed = performance.now();
+            return;
+          }
+        }
+      };
+    }, [electricity.window, box]);
+    await page.mouse.click(point.x, point.y);
+    await page.waitForFunction(() => window.benchClick.changed > 0, null, {polling: 10, timeout: 10000});
+    const one = await page.evaluate(() => {
+      window.benchRestore();
+      window.panelHooks.afterDraw = null;
+      return window.benchClick.changed - window.benchClick.sent;
+    });
+    times.push(one);
+  }
+  await page.locator(`#window-toggle-${electricity.window}`).uncheck();
+  times.sort((a, b) => a - b);
+  const at = (q) => times[Math.min(times.length - 1, Math.ceil(q * times.length) - 1)];
+  return {count: times.length, p50: at(0.5), p95: at(0.95), max: times[times.length - 1], rate: state.rate};
+}
+
+function fmt(n, digits = 1) {
+  return Number.isFinite(n) ? n.toFixed(digits) : '-';
+}
+
+async function main() {
+  const server = await start_server(host, ['--panel', path.join(root, 'host/sample/panel.cfg'), '--port', '0']);
+  const browser = await open_browser({width: 1800, height: 1100});
+  let s1_rows;
+  let s2_result;
+  let size = '';
+  try {
+    const page = browser.page;
+    await page.goto(server.url);
+    await page.waitForFunction(() => Number(document.querySelector('canvas.picture[data-window="0"]')?.dataset.frame) > 0);
+    const state = await get_json(server.url, 'state');
+    size = `${state.windows[0].width}x${state.windows[0].height}`;
+    await start_engine(server.url);
+    s1_rows = await s1_s3(server, page);
+    s2_result = await s2(server, page);
+  } finally {
+    await browser.close();
+    await server.stop();
+  }
+
+  const clean = s1_rows.filter((r) => r.missed === 0).map((r) => r.rate);
+  let best = 0;
+  for (const r of s1_rows) {
+    if (r.missed !== 0) break;
+    best = r.rate;
+  }
+  const per_rate = s1_rows.map((r) => `${r.rate}: ${r.missed}/${r.named}`).join(', ');
+  const cpu = s1_rows.map((r) => `${r.rate}: ${fmt(r.cpu_ms_per_frame, 2)}`).join(', ');
+  const rows = [
+    `| S1 | the page draws every frame of the main window (${size}), instruments moving, ${measure_s} s a rate | ` +
+      `${best ? `every frame up to ${best} frames/s` : 'frames missed at every rate'} ` +
+      `(missed/changed frames by rate: ${per_rate}) | - |`,
+    `| S2 | a click on the battery switch from the page to its new pixels on the canvas (${s2_result.count} clicks, ` +
+      `${s2_result.rate} frames/s) | ${fmt(s2_result.p95)} ms at the 95th percentile (median ${fmt(s2_result.p50)}, ` +
+      `max ${fmt(s2_result.max)}) | - |`,
+    `| S3 | server CPU per frame delivered to the page, by rate (ms) | ${cpu} | - |`,
+  ];
+  if (rows_only) {
+    console.log(rows.join('\n'));
+    return;
+  }
+  console.log(`serve_bench: ${os.cpus()[0]?.model ?? 'unknown'}, ${os.cpus().length} cores${quick ? ', --quick' : ''}`);
+  console.log('');
+  console.log('| rate | frames/s run | frames | main window changed | drawn | missed | tiles a draw | server CPU | CPU a frame |');
+  console.log('|---|---|---|---|---|---|---|---|---|');
+  for (const r of s1_rows) {
+    console.log(`| ${r.rate} | ${fmt(r.fps)} | ${r.frames} | ${r.named} | ${r.draws} | ${r.missed} | ` +
+                `${fmt(r.tiles_per_draw)} | ${fmt(r.cpu_share * 100, 0)} % | ${fmt(r.cpu_ms_per_frame, 2)} ms |`);
+  }
+  console.log('');
+  console.log(`S1: highest rate with no frame missed: ${best || 'none'} (clean at: ${clean.join(', ') || 'none'})`);
+  console.log(`S2: ${s2_result.count} clicks at ${s2_result.rate} frames/s: 95th percentile ${fmt(s2_result.p95)} ms, ` +
+              `median ${fmt(s2_result.p50)} ms, max ${fmt(s2_result.max)} ms`);
+  console.log(`S3: server CPU per delivered frame: ${cpu} ms`);
+  console.log('');
+  console.log('| figure | what | measured | goal |');
+  console.log('|---|---|---|---|');
+  console.log(rows.join('\n'));
+}
+
+main().catch((error) => {
+  console.error(`serve_bench: ${error.stack || error}`);
+  process.exit(1);
+});
