@@ -21,6 +21,9 @@ packages=(
 )
 # Wine and what it runs with only where it can run: the cross build needs
 # none of it.
+# Node.js and npm for the browser tests, from Debian where the machine has
+# none of its own.
+command -v npm >/dev/null || packages+=(nodejs npm)
 wine_packages=(wine wine32:i386 xvfb xauth libasound2-plugins:i386)
 wine_here=true
 if ! bash "$root/scripts/win32-probe.sh" >/dev/null; then
