@@ -103,7 +103,7 @@ h1=$(awk -v f="$host_frames" -v ns="$h1_ns" 'BEGIN { printf "%.0f", f / 18 / (ns
 "$release/benchmarks/frame_benchmark" --benchmark_min_time="$min_time" \
   --benchmark_format=csv >"$work/frames.csv" 2>/dev/null
 
-# S1: the live server's work for one frame a watching page receives.
+# S3: the live server's work for one frame a watching page receives.
 "$release/benchmarks/serve_benchmark" --benchmark_min_time="$min_time" \
   --benchmark_format=csv >"$work/serve.csv" 2>/dev/null
 
@@ -168,7 +168,7 @@ awk -F, '
   $1 ~ /^"serve\// {
     unit = $5; gsub(/"/, "", unit)
     t = $4 / (unit == "us" ? 1000 : unit == "ns" ? 1e6 : 1)
-    printf "| S1 | the live server, one frame of [Window00] at 1024x768 to a watching page: frame, drawing, tile comparison, events, changed tiles answered | %.2f ms | at most 3 ms |\n", t
+    printf "| S3 | the live server, one frame of [Window00] at 1024x768 to a watching page: frame, drawing, tile comparison, events, changed tiles answered | %.2f ms | at most 3 ms |\n", t
   }' "$work/serve.csv"
 p3_what="under Wine: host loading the module and installing every gauge, less a bare program"
 if [ -n "$p3_unmeasured" ]; then
