@@ -35,7 +35,12 @@ const rates = [18, 30, 60, 90, 120];
 const measure_s = quick ? 1.5 : 5;
 const settle_s = quick ? 0.5 : 1;
 const clicks = quick ? 40 : 200;
+const commands_per_s = 60;
 const ticks_per_second = 100;  // USER_HZ on Linux
+
+function progress(text) {
+  process.stderr.write(`serve_bench: ${text}\n`);
+}
 
 function cpu_seconds(pid) {
   const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
@@ -56,10 +61,11 @@ async function get_json(url, what) {
   return response.json();
 }
 
-// Keeps every instrument of the main panel moving: the engine running on
-// its own model, the flight and heading values swept along slow waves with
-// `set` lines, a few in flight at once.
-function drive(url) {
+// Keeps the instruments of the main panel moving: the engine running on its
+// own model, its throttle and both tanks jumping every 3 s (the needles then
+// sweep, the fuel dials at their turn-rate limit), and the flight and
+// heading values set along slow waves, `commands_per_s` lines a second.
+function drive(url, commands_per_s) {
   const sweeps = [
     ['AIRSPEED', 40, 160],
     ['ALTITUDE', 0, 9000],
@@ -71,38 +77,47 @@ function drive(url) {
     ['MAGNETIC_HEADING', 0, 359],
     ['GYRO_HEADING', 0, 359],
     ['VOR1_COURSE', 0, 359],
-    ['MANIFOLD_PRESSURE', 1200, 2100],
-    ['OIL_TEMPERATURE', 520, 700],
-    ['CYLINDER_HEAD_TEMPERATURE', 520, 900],
     ['OUTSIDE_AIR_TEMPERATURE', -20, 40],
     ['FLAPS_POSITION', 0, 16384],
-    ['FUEL_LEFT_LEVEL', 0, 8388608],
-    ['FUEL_RIGHT_LEVEL', 0, 8388608],
-    ['CLOCK_TIME', 0, 86399],
   ];
   let running = true;
   let sent = 0;
+  let in_flight = 0;
   let next = 0;
+  let jumps = 0;
   const started = performance.now();
-  const lane = async () => {
-    while (running) {
-      const [name, low, high] = sweeps[next++ % sweeps.length];
-      const t = (performance.now() - started) / 1000;
-      const phase = (next % sweeps.length) / sweeps.length;
-      const value = low + ((high - low) * (1 + Math.sin(2 * Math.PI * (t / 4 + phase)))) / 2;
-      try {
-        await post(url, 'command', `set ${name} ${value.toFixed(2)}`);
-        sent += 1;
-      } catch {
-        await new Promise((resolve) => setTimeout(resolve, 20));
-      }
-    }
+  const send = (line) => {
+    in_flight += 1;
+    post(url, 'command', line)
+      .then(() => (sent += 1), () => {})
+      .finally(() => (in_flight -= 1));
   };
-  const lanes = [lane(), lane(), lane()];
+  const tick = () => {
+    if (!running) return;
+    const t = (performance.now() - started) / 1000;
+    if (Math.floor(t / 3) >= jumps) {
+      const high = jumps % 2 === 0;
+      jumps += 1;
+      send(`set THROTTLE_LEVER ${high ? 16384 : 2000}`);
+      send(`set FUEL_LEFT_LEVEL ${high ? 8000000 : 500000}`);
+      send(`set FUEL_RIGHT_LEVEL ${high ? 500000 : 8000000}`);
+    }
+    const due = Math.floor(t * commands_per_s);
+    while (next < due && in_flight < 8) {
+      const [name, low, high] = sweeps[next % sweeps.length];
+      const phase = (next % sweeps.length) / sweeps.length;
+      const value = low + ((high - low) * (1 + Math.sin(2 * Math.PI * (t / 6 + phase)))) / 2;
+      send(`set ${name} ${value.toFixed(2)}`);
+      next += 1;
+    }
+    next = Math.max(next, due);
+    setTimeout(tick, 5);
+  };
+  tick();
   return {
     async stop() {
       running = false;
-      await Promise.all(lanes);
+      while (in_flight > 0) await new Promise((resolve) => setTimeout(resolve, 10));
       return sent;
     },
   };
@@ -127,7 +142,8 @@ async function start_engine(url) {
 function page_counts(page) {
   return page.evaluate(() => {
     const w = window.panelStats.windows[0] || {};
-    return {draws: w.draws || 0, tiles: w.tiles || 0, named: (w.named_frames || []).slice(),
+    return {draws: w.draws || 0, tiles: w.tiles || 0, fetches: w.fetches || 0, fetch_ms: w.fetch_ms || 0,
+            draw_ms: w.draw_ms || 0, named: (w.named_frames || []).slice(),
             drawn: (w.drawn_frames || []).slice()};
   });
 }
@@ -157,7 +173,7 @@ async function s1_s3(server, page) {
   const url = server.url;
   for (const rate of rates) {
     await post(url, 'clock', `rate ${rate}`);
-    const driver = drive(url);
+    const driver = drive(url, commands_per_s);
     await new Promise((resolve) => setTimeout(resolve, settle_s * 1000));
     const state0 = await get_json(url, 'state');
     const counts0 = await page_counts(page);
@@ -176,6 +192,7 @@ async function s1_s3(server, page) {
     const frames = state1.frame - state0.frame;
     const draws = counts1.draws - counts0.draws;
     const {missed, counted: named} = missed_frames(after.named, after.drawn, state0.frame, state1.frame);
+    progress(`S1 at ${rate} frames/s: ${frames} frames, ${missed} of ${named} changed frames missed, ${lines} lines sent`);
     results.push({
       rate,
       fps: frames / ((t1 - t0) / 1000),
@@ -184,6 +201,8 @@ async function s1_s3(server, page) {
       draws,
       missed,
       tiles_per_draw: draws ? (counts1.tiles - counts0.tiles) / draws : 0,
+      fetch_ms: (counts1.fetch_ms - counts0.fetch_ms) / Math.max(1, counts1.fetches - counts0.fetches),
+      draw_ms: draws ? (counts1.draw_ms - counts0.draw_ms) / draws : 0,
       cpu_ms_per_frame: frames ? ((cpu1 - cpu0) * 1000) / frames : NaN,
       cpu_share: (cpu1 - cpu0) / ((t1 - t0) / 1000),
       lines,
@@ -244,6 +263,7 @@ async function s2(server, page) {
       return window.benchClick.changed - window.benchClick.sent;
     });
     times.push(one);
+    if ((i + 1) % 20 === 0) progress(`S2: ${i + 1} clicks, the last ${one.toFixed(1)} ms`);
   }
   await page.locator(`#window-toggle-${electricity.window}`).uncheck();
   times.sort((a, b) => a - b);
@@ -263,11 +283,14 @@ async function main() {
   let size = '';
   try {
     const page = browser.page;
+    page.on('crash', () => progress('the page crashed'));
+    page.on('pageerror', (error) => progress(`page error: ${error.message}`));
     await page.goto(server.url);
     await page.waitForFunction(() => Number(document.querySelector('canvas.picture[data-window="0"]')?.dataset.frame) > 0);
     const state = await get_json(server.url, 'state');
     size = `${state.windows[0].width}x${state.windows[0].height}`;
     await start_engine(server.url);
+    progress(`engine started, main window ${size}`);
     s1_rows = await s1_s3(server, page);
     s2_result = await s2(server, page);
   } finally {
@@ -298,11 +321,13 @@ async function main() {
   }
   console.log(`serve_bench: ${os.cpus()[0]?.model ?? 'unknown'}, ${os.cpus().length} cores${quick ? ', --quick' : ''}`);
   console.log('');
-  console.log('| rate | frames/s run | frames | main window changed | drawn | missed | tiles a draw | server CPU | CPU a frame |');
-  console.log('|---|---|---|---|---|---|---|---|---|');
+  console.log('| rate | frames/s run | frames | main window changed | drawn | missed | tiles a draw | ' +
+              'fetch | draw | server CPU | CPU a frame |');
+  console.log('|---|---|---|---|---|---|---|---|---|---|---|');
   for (const r of s1_rows) {
     console.log(`| ${r.rate} | ${fmt(r.fps)} | ${r.frames} | ${r.named} | ${r.draws} | ${r.missed} | ` +
-                `${fmt(r.tiles_per_draw)} | ${fmt(r.cpu_share * 100, 0)} % | ${fmt(r.cpu_ms_per_frame, 2)} ms |`);
+                `${fmt(r.tiles_per_draw)} | ${fmt(r.fetch_ms)} ms | ${fmt(r.draw_ms)} ms | ` +
+                `${fmt(r.cpu_share * 100, 0)} % | ${fmt(r.cpu_ms_per_frame, 2)} ms |`);
   }
   console.log('');
   console.log(`S1: highest rate with no frame missed: ${best || 'none'} (clean at: ${clean.join(', ') || 'none'})`);

@@ -13,7 +13,7 @@
   const kHoverMs = 400;        // a pointer resting this long asks for the tooltip
   const kDragPixels = 3;       // moving further than this while pressed is a drag
   const kSimulatedRate = 18;   // frames per second of simulated time
-  const kTranscriptShown = 20000;  // lines kept in the page; the rest stay saveable
+  const kTranscriptShown = 5000;  // lines kept in the page; the rest stay saveable
   const kActionsShown = 40;
 
   const $ = (id) => document.getElementById(id);
@@ -45,7 +45,8 @@
       // The frames the stream named this window in and the frames of the
       // answers drawn, newest last: a named frame no draw showed before the
       // next named one was folded into a later draw.
-      stats.windows[index] = {named: 0, draws: 0, fetches: 0, tiles: 0, frame: 0, named_frames: [], drawn_frames: []};
+      stats.windows[index] = {named: 0, draws: 0, fetches: 0, tiles: 0, frame: 0, fetch_ms: 0, draw_ms: 0,
+                              named_frames: [], drawn_frames: []};
     }
     return stats.windows[index];
   }
@@ -186,16 +187,21 @@
     const epoch = view.epoch;
     const since = view.drawn_frame;
     let buffer = null;
+    const s = window_stats(view.index);
+    const asked = performance.now();
     try {
-      window_stats(view.index).fetches += 1;
+      s.fetches += 1;
       const response = await fetch(`window/${view.index}/pixels?since=${since}`, {cache: 'no-store'});
       if (response.ok) buffer = await response.arrayBuffer();
     } catch {
       buffer = null;
     }
+    const answered = performance.now();
+    s.fetch_ms += answered - asked;
     view.in_flight = false;
     if (buffer && epoch === view.epoch && view.open) {
       if (!draw_tiles(view, buffer, since)) view.pending = true;
+      s.draw_ms += performance.now() - answered;
     } else if (epoch !== view.epoch) {
       view.pending = true;
     }
@@ -378,14 +384,37 @@
   }
 
   function show_frame(frame) {
-    if (typeof frame !== 'number' || frame < model.lastFrame) {
-      if (typeof frame === 'number') model.lastFrame = frame;
-      return;
-    }
+    if (typeof frame !== 'number') return;
     model.lastFrame = frame;
-    const out = $('frame-number');
-    out.textContent = String(frame);
-    out.dataset.frame = String(frame);
+    paint_soon();
+  }
+
+  // What changes with every event is written to the page once a paint, and
+  // the frame number a few times a second: any text changed costs the page a
+  // layout, which at high rates delays the next window's pixels.
+  let paint_asked = false;
+  let frame_shown_at = 0;
+  let frame_timer = 0;
+  function paint_soon() {
+    if (paint_asked) return;
+    paint_asked = true;
+    requestAnimationFrame((now) => {
+      paint_asked = false;
+      const out = $('frame-number');
+      if (out.dataset.frame !== String(model.lastFrame)) {
+        if (now - frame_shown_at >= 250) {
+          frame_shown_at = now;
+          out.textContent = String(model.lastFrame);
+          out.dataset.frame = String(model.lastFrame);
+        } else if (!frame_timer) {
+          frame_timer = setTimeout(() => {
+            frame_timer = 0;
+            paint_soon();
+          }, 250 - (now - frame_shown_at));
+        }
+      }
+      paint_transcript();
+    });
   }
 
   function render_window_list(state) {
@@ -434,6 +463,11 @@
   const transcript_chunks = [];
   let transcript_shown = 0;
 
+  // Lines reach the model at once and the page once a paint: a busy panel
+  // adds lines far faster than a page can lay them out one by one.
+  let transcript_pending = [];
+  let transcript_restart = false;
+
   function add_transcript(from, lines) {
     const have = model.transcript.length;
     if (from > have) {
@@ -442,8 +476,32 @@
     }
     const fresh = lines.slice(have - from);
     if (!fresh.length) return;
-    for (const line of fresh) model.transcript.push(line);
+    for (const line of fresh) {
+      model.transcript.push(line);
+      transcript_pending.push(line);
+    }
+    if (transcript_pending.length > kTranscriptShown) {
+      // More than the page keeps since the last paint: it starts afresh.
+      transcript_pending.splice(0, transcript_pending.length - kTranscriptShown);
+      transcript_restart = true;
+    }
+    paint_soon();
+  }
+
+  function paint_transcript() {
+    const count = $('transcript-count');
+    count.textContent = `${model.transcript.length} lines`;
+    count.dataset.count = String(model.transcript.length);
+    if (!transcript_pending.length) return;
+    const fresh = transcript_pending;
+    transcript_pending = [];
     const pre = $('transcript');
+    if (transcript_restart) {
+      transcript_restart = false;
+      pre.replaceChildren();
+      transcript_chunks.length = 0;
+      transcript_shown = 0;
+    }
     const keep_bottom = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 8;
     pre.append(document.createTextNode(fresh.join('\n') + '\n'));
     transcript_chunks.push(fresh.length);
@@ -452,9 +510,6 @@
       transcript_shown -= transcript_chunks.shift();
       pre.removeChild(pre.firstChild);
     }
-    const count = $('transcript-count');
-    count.textContent = `${model.transcript.length} lines`;
-    count.dataset.count = String(model.transcript.length);
     if (keep_bottom) pre.scrollTop = pre.scrollHeight;
   }
 
@@ -478,6 +533,7 @@
 
   function restart_transcript() {
     model.transcript = [];
+    transcript_pending = [];
     transcript_chunks.length = 0;
     transcript_shown = 0;
     $('transcript').replaceChildren();
