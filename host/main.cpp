@@ -262,17 +262,19 @@ bool is_loopback(const std::string& address) {
 void serve_until_stopped(LivePanel& panel, HttpServer& server,
                          const std::string& address, bool listen_given) {
   const std::string port = std::to_string(server.port());
+  // An IPv6 address is bracketed in a URL and a Host header.
+  const std::string host =
+      address.find(':') == std::string::npos ? address : "[" + address + "]";
   std::vector<std::string> authorities = {"127.0.0.1:" + port,
                                           "localhost:" + port};
   if (listen_given && !is_loopback(address))
-    authorities.push_back(address + ":" + port);
+    authorities.push_back(host + ":" + port);
   if (!is_loopback(address))
     std::cerr << "corvelain_host: warning: listening on " << address
               << ": anyone who can reach " << address
               << " can drive the panel\n";
   watch_for_stop_request();
-  std::cout << "serving http://" << address << ":" << port << "/\n"
-            << std::flush;
+  std::cout << "serving http://" << host << ":" << port << "/\n" << std::flush;
   const HttpServer::Handler handler = [&](const HttpRequest& request) {
     return handle_request(panel, request, authorities);
   };

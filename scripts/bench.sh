@@ -42,7 +42,7 @@ bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$release" -DCMAKE_BUILD_TYPE=Release \
   -DWITH_SANITIZERS=OFF >/dev/null
 cmake --build "$release" -j"$jobs" --target corvelain_host frame_benchmark \
-  >/dev/null
+  serve_benchmark >/dev/null
 if [ ! -f "$windows/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$windows" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
@@ -104,6 +104,10 @@ h1=$(awk -v f="$host_frames" -v ns="$h1_ns" 'BEGIN { printf "%.0f", f / 18 / (ns
 # disturbs less than the wall clock.
 "$release/benchmarks/frame_benchmark" --benchmark_min_time="$min_time" \
   --benchmark_format=csv >"$work/frames.csv" 2>/dev/null
+
+# S1: the live server's work for one frame a watching page receives.
+"$release/benchmarks/serve_benchmark" --benchmark_min_time="$min_time" \
+  --benchmark_format=csv >"$work/serve.csv" 2>/dev/null
 
 # P3: whole processes under Wine, median of several runs each.
 p3_unmeasured=
@@ -180,6 +184,12 @@ awk -F, -v goal_size=1024x768 '
     t = $4 * (unit == "ms" ? 1000 : unit == "ns" ? 0.001 : 1)
     printf "| P2 | the update alone, every window open (host and module) | %.1f us | - |\n", t
   }' "$work/frames.csv"
+awk -F, '
+  $1 ~ /^"serve\// {
+    unit = $5; gsub(/"/, "", unit)
+    t = $4 / (unit == "us" ? 1000 : unit == "ns" ? 1e6 : 1)
+    printf "| S1 | the live server, one frame of [Window00] at 1024x768 to a watching page: frame, drawing, tile comparison, events, changed tiles answered | %.2f ms | at most 3 ms |\n", t
+  }' "$work/serve.csv"
 p3_what="under Wine: host loading the module and installing every gauge, less a bare program"
 if [ -n "$p3_unmeasured" ]; then
   echo "| P3 | $p3_what | $p3_unmeasured | at most 300 ms |"

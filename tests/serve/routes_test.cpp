@@ -1,0 +1,383 @@
+// The live server's routes on the sample panel, without sockets: what each
+// refuses (changing nothing), script lines run as a script runs them, the
+// window pictures as the renderer writes them and their changed tiles, and
+// the clock.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/render/bitmaps.h"
+#include "host/render/render.h"
+#include "host/script/scenario.h"
+#include "host/serve/page_files.h"
+#include "live_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Refusal {
+  const char* name;
+  const char* method;
+  const char* target;
+  const char* body;
+  int status;
+  const char* reason;  // a part of the answer's body
+  const char* host = "127.0.0.1:8018";
+  const char* origin = nullptr;
+};
+
+void PrintTo(const Refusal& r, std::ostream* out) { *out << r.name; }
+
+const Refusal kRefusals[] = {
+    {"unknown_command", "POST", "/command", "fly away", 400,
+     "unknown command 'fly'"},
+    {"empty_line", "POST", "/command", "", 400, "no command on the line"},
+    {"comment_line", "POST", "/command", "# open 30", 400,
+     "no command on the line"},
+    {"two_lines", "POST", "/command", "open 30\nclose 30", 400,
+     "one line at a time"},
+    {"picture_writes_files", "POST", "/command", "picture 0 /tmp/x.png", 400,
+     "'picture' writes files"},
+    {"no_such_gauge", "POST", "/command", "click Wing 1 1", 400,
+     "the panel places no gauge Wing"},
+    {"no_second_placement", "POST", "/command", "click Battery_Switch#2 1 1",
+     400, "the panel places no gauge Battery_Switch#2"},
+    {"no_such_window", "POST", "/command", "open 99", 400,
+     "no section of the panel holds window 99"},
+    {"bad_variable", "POST", "/command", "set ALTITUD 1", 400,
+     "unknown variable 'ALTITUD'"},
+    {"click_right_of_background", "POST", "/command",
+     "click Battery_Switch 44 10", 400,
+     "(44, 10) is outside Battery_Switch (44 x 63)"},
+    {"hover_above_background", "POST", "/command", "hover Battery_Switch 5 -1",
+     400, "(5, -1) is outside Battery_Switch"},
+    {"drag_off_background", "POST", "/command",
+     "drag Battery_Switch 20 30 20 63", 400,
+     "(20, 63) is outside Battery_Switch"},
+    {"tooltip_point_below_background", "POST", "/command",
+     "expect tooltip Battery_Switch 1 500 \"x\"", 400,
+     "(1, 500) is outside Battery_Switch"},
+    {"foreign_host", "POST", "/command", "open 30", 403, "", "evil.example:80"},
+    {"foreign_origin", "POST", "/command", "open 30", 403, "", "127.0.0.1:8018",
+     "http://evil.example"},
+    {"foreign_host_reading", "GET", "/state", "", 403, "", "127.0.0.1:9999"},
+    {"no_window_99", "GET", "/window/99.png", "", 404, "no window 99"},
+    {"window_not_a_number", "GET", "/window/x/pixels", "", 404, "no window x"},
+    {"closed_window", "GET", "/window/4.png", "", 409, "window 4 is closed"},
+    {"closed_window_pixels", "GET", "/window/4/pixels", "", 409,
+     "window 4 is closed"},
+    {"since_not_a_frame", "GET", "/window/0/pixels?since=-1", "", 400,
+     "'since' takes a frame number"},
+    {"clock_word", "POST", "/clock", "faster", 400,
+     "the clock takes pause, run or rate N"},
+    {"rate_zero", "POST", "/clock", "rate 0", 400, "the rate is 1 to 240"},
+    {"rate_too_high", "POST", "/clock", "rate 241", 400,
+     "the rate is 1 to 240"},
+    {"transcript_from_word", "GET", "/transcript?from=start", "", 400,
+     "'from' takes a line number"},
+    {"unknown_path", "GET", "/panel.cfg", "", 404, "nothing here"},
+    {"state_posted", "POST", "/state", "", 405, "use GET"},
+    {"command_read", "GET", "/command", "", 405, "use POST"},
+};
+
+class Refused : public LivePanelTest,
+                public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(Refused, WithItsStatusAndNothingChanged) {
+  const Refusal& r = GetParam();
+  const std::string before = state_json(*panel_);
+  const size_t lines = panel_->transcript().size();
+  HttpRequest request = make_request(r.method, r.target, r.body);
+  request.headers = {{"host", r.host}};
+  if (r.origin != nullptr) request.headers.emplace_back("origin", r.origin);
+  const HttpResponse response = answer(request);
+  EXPECT_EQ(response.status, r.status) << response.body;
+  EXPECT_NE(response.body.find(r.reason), std::string::npos) << response.body;
+  EXPECT_EQ(state_json(*panel_), before);
+  EXPECT_EQ(panel_->transcript().size(), lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, Refused, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return info.param.name; });
+
+// The command's answer is JSON with the reader's reason.
+TEST_F(LivePanelTest, RefusedCommandAnswersWithTheReadersReason) {
+  const HttpResponse response = post("/command", "set ALTITUD 1");
+  EXPECT_EQ(response.content_type, "application/json");
+  EXPECT_EQ(nlohmann::json::parse(response.body)["error"],
+            "unknown variable 'ALTITUD' (nearest: ALTITUDE, PITCH, ADF_CARD)");
+}
+
+const char* const kSessionLines[] = {
+    "open 30",
+    "hover Battery_Switch 20 30",
+    "click Battery_Switch 20 30",
+    "frames 1",
+    "hover Battery_Switch 20 30",
+    "click Avionics_Switch 20 30",
+    "seconds 1",
+    "show var MAIN_BUS_VOLTAGE",
+    "show Turn_Coordinator 3",
+    "expect events",
+    "light night",
+    "close 30",
+};
+
+TEST_F(LivePanelTest, LinesPrintWhatTheSameScriptPrints) {
+  // The script's host first: one host at a time runs the module.
+  panel_.reset();
+  std::string script_text;
+  for (const char* line : kSessionLines)
+    script_text += line + std::string("\n");
+  std::string printed;
+  {
+    auto parsed = parse_panel_config(sample_panel_text(), path_);
+    PanelConfig config = std::get<PanelConfig>(std::move(parsed));
+    resolve_panel_window_sizes(config, module_, *module_bitmaps(module_));
+    auto host = std::move(std::get<std::unique_ptr<Host>>(
+        Host::create(module_, std::move(config))));
+    ScenarioScript script;
+    std::string error;
+    ASSERT_TRUE(parse_scenario(script_text, "s.scn", *host, script, error))
+        << error;
+    std::ostringstream out, errors;
+    run_scenario(script, *host, out, errors);
+    printed = out.str();
+  }
+  auto opened = LivePanel::open(module_, path_, 18, Clock::now());
+  panel_ = std::move(std::get<std::unique_ptr<LivePanel>>(opened));
+
+  nlohmann::json click;
+  for (const char* line : kSessionLines) {
+    const HttpResponse response = post("/command", line);
+    ASSERT_EQ(response.status, 200) << line << ": " << response.body;
+    const auto json = nlohmann::json::parse(response.body);
+    // Its lines are the transcript's from `from` on.
+    const std::vector<std::string>& transcript = panel_->transcript();
+    const size_t from = json["from"];
+    ASSERT_EQ(from + json["lines"].size(), transcript.size());
+    for (size_t i = 0; i < json["lines"].size(); ++i)
+      EXPECT_EQ(json["lines"][i], transcript[from + i]);
+    EXPECT_EQ(json["lines"][0], std::string("> ") + line);
+    if (std::string(line) == "click Battery_Switch 20 30") click = json;
+  }
+  std::string live;
+  for (const std::string& line : panel_->transcript()) live += line + "\n";
+  EXPECT_EQ(live, printed.substr(0, printed.find("> stop\n")));
+
+  ASSERT_EQ(click["events"].size(), 1u);
+  const std::string sent =
+      "event " + std::to_string(int(click["events"][0]["event"])) + " " +
+      std::to_string(int(click["events"][0]["value"]));
+  EXPECT_EQ(click["lines"][1], "  @0 " + sent) << click.dump();
+}
+
+TEST_F(LivePanelTest, CommandsThatSendNothingReportNoEvents) {
+  ASSERT_EQ(post("/command", "open 30").status, 200);
+  ASSERT_EQ(post("/command", "click Battery_Switch 20 30").status, 200);
+  const auto shown =
+      nlohmann::json::parse(post("/command", "show var ALTITUDE").body);
+  EXPECT_TRUE(shown["events"].empty());
+}
+
+TEST_F(LivePanelTest, WindowPngIsWhatTheRendererWrites) {
+  ASSERT_EQ(post("/command", "open 30").status, 200);
+  ASSERT_EQ(post("/command", "light night").status, 200);
+  for (size_t window : {size_t(0), size_t(4)}) {
+    const HttpResponse response =
+        get("/window/" + std::to_string(window) + ".png");
+    ASSERT_EQ(response.status, 200);
+    EXPECT_EQ(response.content_type, "image/png");
+    WindowRenderer renderer(module_bitmaps(module_));
+    const WindowPicture drawn = renderer.render(panel_->host(), window, true);
+    const std::string file = (folder_ / "own.png").string();
+    std::string error;
+    ASSERT_TRUE(write_png(drawn.image, file, error)) << error;
+    std::ifstream in(file, std::ios::binary);
+    const std::string own{std::istreambuf_iterator<char>(in),
+                          std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(response.body == own) << "window " << window;
+  }
+}
+
+Image rendered(LivePanel& panel, const LoadedModule& module, size_t window) {
+  WindowRenderer renderer(module_bitmaps(module));
+  return renderer.render(panel.host(), window, panel.night()).image;
+}
+
+TEST_F(LivePanelTest, PixelsSinceZeroRebuildTheWholePicture) {
+  const HttpResponse response = get("/window/0/pixels?since=0");
+  ASSERT_EQ(response.status, 200);
+  EXPECT_EQ(response.content_type, "application/octet-stream");
+  Tiles tiles;
+  ASSERT_TRUE(tiles.read(response.body));
+  EXPECT_EQ(tiles.frame, panel_->host().frame());
+  // 1024 x 600 in 64 x 64 tiles: 16 across, 10 down, the last row 24 high.
+  ASSERT_EQ(tiles.tiles.size(), 160u);
+  EXPECT_EQ(tiles.tiles.back().h, 24);
+  Image picture;
+  tiles.paint(picture);
+  EXPECT_TRUE(picture.rgb == rendered(*panel_, module_, 0).rgb);
+  Tiles absent;
+  ASSERT_TRUE(absent.read(get("/window/0/pixels").body));
+  EXPECT_EQ(absent.tiles.size(), 160u);
+}
+
+TEST_F(LivePanelTest, PixelsSinceAFrameAreTheTilesThatChanged) {
+  ASSERT_EQ(post("/command", "open 30").status, 200);
+  // Since frame 0 is everything.
+  ASSERT_EQ(post("/command", "frames 1").status, 200);
+  Tiles first;
+  ASSERT_TRUE(first.read(get("/window/4/pixels?since=0").body));
+  Image picture;
+  first.paint(picture);
+  const Image before = picture;
+  const size_t every = first.tiles.size();
+
+  ASSERT_EQ(post("/command", "click Battery_Switch 20 30").status, 200);
+  ASSERT_EQ(post("/command", "frames 1").status, 200);
+  Tiles changed;
+  ASSERT_TRUE(changed.read(
+      get("/window/4/pixels?since=" + std::to_string(first.frame)).body));
+  EXPECT_EQ(changed.frame, first.frame + 1);
+  ASSERT_FALSE(changed.tiles.empty());
+  EXPECT_LT(changed.tiles.size(), every);
+  for (const Tiles::Tile& t : changed.tiles) {
+    bool differs = false;
+    for (uint16_t row = 0; row < t.h && !differs; ++row)
+      differs = std::memcmp(before.at(t.x, t.y + row),
+                            t.rgb.data() + size_t(row) * t.w * 3,
+                            size_t(t.w) * 3) != 0;
+    EXPECT_TRUE(differs) << "tile at " << t.x << "," << t.y;
+  }
+  changed.paint(picture);
+  EXPECT_TRUE(picture.rgb == rendered(*panel_, module_, 4).rgb);
+
+  // Nothing since the frame just sent.
+  Tiles none;
+  ASSERT_TRUE(none.read(
+      get("/window/4/pixels?since=" + std::to_string(changed.frame)).body));
+  EXPECT_TRUE(none.tiles.empty());
+}
+
+// The light changes pictures without a frame: a page that holds the
+// frame's picture is still sent what changed.
+TEST_F(LivePanelTest, PixelsChangedWithinAFrameAreSentForThatFrame) {
+  ASSERT_EQ(post("/command", "frames 1").status, 200);
+  Tiles day;
+  ASSERT_TRUE(day.read(get("/window/0/pixels").body));
+  Image picture;
+  day.paint(picture);
+  ASSERT_EQ(post("/command", "light night").status, 200);
+  Tiles night;
+  ASSERT_TRUE(night.read(
+      get("/window/0/pixels?since=" + std::to_string(day.frame)).body));
+  EXPECT_EQ(night.frame, day.frame);
+  EXPECT_FALSE(night.tiles.empty());
+  night.paint(picture);
+  EXPECT_TRUE(picture.rgb == rendered(*panel_, module_, 0).rgb);
+}
+
+TEST_F(LivePanelTest, ClockPausesRunsAndTakesARate) {
+  panel_->tick(Clock::now() + 1s);
+  const int64_t running = panel_->host().frame();
+  EXPECT_GT(running, 0);
+
+  auto paused = nlohmann::json::parse(post("/clock", "pause").body);
+  EXPECT_EQ(paused["paused"], true);
+  for (int i = 1; i <= 5; ++i) panel_->tick(Clock::now() + i * 1s);
+  EXPECT_EQ(panel_->host().frame(), running);
+  // Lines still run while paused, and their frames count.
+  ASSERT_EQ(post("/command", "frames 2").status, 200);
+  EXPECT_EQ(panel_->host().frame(), running + 2);
+
+  auto rate = nlohmann::json::parse(post("/clock", "rate 36").body);
+  EXPECT_EQ(rate["rate"], 36);
+  EXPECT_EQ(rate["paused"], true);
+  auto run = nlohmann::json::parse(post("/clock", "run\n").body);
+  EXPECT_EQ(run["paused"], false);
+  panel_->tick(Clock::now() + 1s);
+  EXPECT_GT(panel_->host().frame(), running + 2);
+}
+
+TEST_F(LivePanelTest, StateListsWindowsAndGaugeBoxes) {
+  ASSERT_EQ(post("/command", "open 30").status, 200);
+  const auto s = state();
+  EXPECT_EQ(s["panel"], path_);
+  EXPECT_EQ(s["error"], nullptr);
+  EXPECT_EQ(s["windows"].size(), 6u);
+  const auto& electricity = s["windows"][4];
+  EXPECT_EQ(electricity["section"], "[Window04]");
+  EXPECT_EQ(electricity["title"], "Electricity");
+  EXPECT_EQ(electricity["ident"], 30);
+  EXPECT_EQ(electricity["open"], true);
+  EXPECT_EQ(electricity["width"], 400);
+  EXPECT_EQ(electricity["height"], 200);
+  const auto battery = gauge(s, 4, "Battery_Switch");
+  ASSERT_FALSE(battery.is_null());
+  EXPECT_EQ(battery["x"], 10.0);
+  EXPECT_EQ(battery["y"], 20.0);
+  EXPECT_EQ(battery["width"], 44.0);
+  EXPECT_EQ(battery["height"], 63.0);
+  // Every sub-panel has a close button, the throttle quadrant's the second.
+  EXPECT_FALSE(gauge(s, 2, "Close_Subpanel#2").is_null());
+  EXPECT_EQ(s["windows"][0]["ident"], 0);
+  EXPECT_EQ(s["windows"][1]["open"], false);
+}
+
+TEST_F(LivePanelTest, VariablesListEveryOneWithItsValue) {
+  ASSERT_EQ(post("/command", "set ALTITUDE 1234.5").status, 200);
+  const auto list = nlohmann::json::parse(get("/variables").body);
+  ASSERT_EQ(list.size(), aircraft_variables().size());
+  bool found = false;
+  for (const auto& v : list) {
+    if (v["name"] != "ALTITUDE") continue;
+    found = true;
+    EXPECT_EQ(v["value"], 1234.5);
+    EXPECT_EQ(v["bcd"], false);
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(LivePanelTest, TranscriptFromALine) {
+  ASSERT_EQ(post("/command", "say hello").status, 200);
+  const size_t size = panel_->transcript().size();
+  auto tail = nlohmann::json::parse(
+      get("/transcript?from=" + std::to_string(size - 1)).body);
+  EXPECT_EQ(tail["from"], size - 1);
+  EXPECT_EQ(tail["lines"], nlohmann::json::array({"> say hello"}));
+  auto whole = nlohmann::json::parse(get("/transcript").body);
+  EXPECT_EQ(whole["lines"].size(), size);
+  EXPECT_EQ(whole["lines"][0], "> start");
+  auto beyond = nlohmann::json::parse(get("/transcript?from=100000").body);
+  EXPECT_TRUE(beyond["lines"].empty());
+}
+
+TEST_F(LivePanelTest, EventStreamStartsWithTheState) {
+  const HttpResponse response = get("/events");
+  EXPECT_TRUE(response.event_stream);
+  EXPECT_EQ(response.body, format_event("state", state_json(*panel_)));
+}
+
+TEST_F(LivePanelTest, PageFilesAreServedByName) {
+  bool index = false;
+  for (const PageFile& file : page_files()) {
+    const HttpResponse response =
+        get(file.name == "index.html" ? "/" : "/" + std::string(file.name));
+    EXPECT_EQ(response.status, 200) << file.name;
+    EXPECT_EQ(response.body, file.bytes) << file.name;
+    index = index || file.name == "index.html";
+  }
+  if (!index) GTEST_SKIP() << "no page in host/serve/page yet";
+  EXPECT_EQ(get("/").content_type, "text/html; charset=utf-8");
+}
+
+}  // namespace
