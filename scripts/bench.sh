@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Measures what a frame costs in the module, the host and the renderer, and
 # what loading the module costs under Wine, on the sample panel with every
-# window open; prints one Markdown table (BENCHMARKS.md says what each row
-# counts). Not a test: nothing here passes or fails on a figure.
+# window open, and what the live panel costs as its page shows it in
+# Chromium (benchmarks/serve_bench.mjs); prints one Markdown table
+# (BENCHMARKS.md says what each row counts). Not a test: nothing here passes
+# or fails on a figure.
 #
 #   scripts/bench.sh [--quick]
 #
@@ -11,9 +13,9 @@
 # the Windows side is the Windows build in build/windows (another with
 # BENCH_WINDOWS_BUILD=DIR), configured here if it is not there yet. A
 # figure that cannot be measured on this machine (P3 where it cannot run
-# 32-bit programs, scripts/win32-probe.sh) keeps its row, which says
-# "not measured:" and why; the exit status is 0 unless something that ran
-# failed.
+# 32-bit programs, scripts/win32-probe.sh; S1 to S3 without Chromium or the
+# browser tests' npm packages) keeps its row, which says "not measured:" and
+# why; the exit status is 0 unless something that ran failed.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 release="$root/build/release"
@@ -139,6 +141,24 @@ wave_count=$(find "$root/resources" -name '*.wav' | wc -l)
 wave_bytes=$(find "$root/resources" -name '*.wav' -printf '%s\n' |
   awk '{ s += $1 } END { print s + 0 }')
 
+# S1-S3: the live panel served by the Release host, its page in Chromium.
+serve_unmeasured=
+if [ ! -x /usr/bin/chromium ]; then
+  serve_unmeasured="not measured: /usr/bin/chromium is missing (scripts/setup.sh installs it)"
+elif ! command -v node >/dev/null; then
+  serve_unmeasured="not measured: node is missing"
+elif [ ! -f "$root/tests/browser/node_modules/playwright-core/package.json" ]; then
+  serve_unmeasured="not measured: tests/browser/node_modules is missing (scripts/setup.sh runs npm ci)"
+fi
+serve_rows=
+if [ -z "$serve_unmeasured" ]; then
+  if ! serve_rows=$(node "$root/benchmarks/serve_bench.mjs" "$host" --rows \
+    $($quick && echo --quick) 2>"$work/serve_bench.log"); then
+    cat "$work/serve_bench.log" >&2
+    exit 1
+  fi
+fi
+
 kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB", b / 1024 }'; }
 ms() { awk -v ns="$1" 'BEGIN { printf "%.0f ms", ns / 1e6 }'; }
 
@@ -178,3 +198,10 @@ else
 fi
 echo "| P4 | Corvelain_Instr.gau | $(kib "$gau_bytes") | - |"
 echo "| P4 | its bitmaps ($bitmap_count) and recordings ($wave_count) | $(kib "$bitmap_bytes") and $(kib "$wave_bytes") | - |"
+if [ -n "$serve_unmeasured" ]; then
+  echo "| S1 | the page draws every frame of the main window, instruments moving | $serve_unmeasured | - |"
+  echo "| S2 | a click on the battery switch from the page to its new pixels on the canvas | $serve_unmeasured | - |"
+  echo "| S3 | server CPU per frame delivered to the page | $serve_unmeasured | - |"
+else
+  echo "$serve_rows"
+fi

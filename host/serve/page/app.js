@@ -135,8 +135,11 @@
     canvas.dataset.frame = '0';
     const boxes = document.createElement('div');
     boxes.className = 'gauge-boxes';
+    // The drag's line, shown only during a drag: a layer over the picture
+    // costs every frame's compositing.
     const gesture = document.createElement('canvas');
     gesture.className = 'gesture';
+    gesture.hidden = true;
     surface.append(canvas, boxes, gesture);
     figure.append(caption, surface);
     const view = {
@@ -389,32 +392,25 @@
     paint_soon();
   }
 
-  // What changes with every event is written to the page once a paint, and
-  // the frame number a few times a second: any text changed costs the page a
-  // layout, which at high rates delays the next window's pixels.
-  let paint_asked = false;
-  let frame_shown_at = 0;
-  let frame_timer = 0;
+  // The frame number and the transcript are written to the page at most
+  // five times a second: every text changed costs the page a layout, which
+  // at high rates would hold back the windows' pixels.
+  const kSidePaintMs = 200;
+  let paint_timer = 0;
+  let painted_at = -Infinity;
   function paint_soon() {
-    if (paint_asked) return;
-    paint_asked = true;
-    requestAnimationFrame((now) => {
-      paint_asked = false;
+    if (paint_timer) return;
+    const wait = Math.max(0, painted_at + kSidePaintMs - performance.now());
+    paint_timer = setTimeout(() => requestAnimationFrame(() => {
+      paint_timer = 0;
+      painted_at = performance.now();
       const out = $('frame-number');
       if (out.dataset.frame !== String(model.lastFrame)) {
-        if (now - frame_shown_at >= 250) {
-          frame_shown_at = now;
-          out.textContent = String(model.lastFrame);
-          out.dataset.frame = String(model.lastFrame);
-        } else if (!frame_timer) {
-          frame_timer = setTimeout(() => {
-            frame_timer = 0;
-            paint_soon();
-          }, 250 - (now - frame_shown_at));
-        }
+        out.textContent = String(model.lastFrame);
+        out.dataset.frame = String(model.lastFrame);
       }
       paint_transcript();
-    });
+    }), wait);
   }
 
   function render_window_list(state) {
@@ -463,8 +459,8 @@
   const transcript_chunks = [];
   let transcript_shown = 0;
 
-  // Lines reach the model at once and the page once a paint: a busy panel
-  // adds lines far faster than a page can lay them out one by one.
+  // Lines reach the model at once and the page a few times a second: a busy
+  // panel adds lines far faster than a page can lay them out one by one.
   let transcript_pending = [];
   let transcript_restart = false;
 
@@ -503,7 +499,12 @@
       transcript_shown = 0;
     }
     const keep_bottom = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 8;
-    pre.append(document.createTextNode(fresh.join('\n') + '\n'));
+    // A block of its own for each paint's lines: only the new block is laid
+    // out, however long the transcript already is.
+    const chunk = document.createElement('div');
+    chunk.className = 'chunk';
+    chunk.textContent = fresh.join('\n');
+    pre.append(chunk);
     transcript_chunks.push(fresh.length);
     transcript_shown += fresh.length;
     while (transcript_chunks.length > 1 && transcript_shown - transcript_chunks[0] >= kTranscriptShown) {
@@ -645,10 +646,12 @@
   function clear_gesture(view) {
     const g = view.gesture.getContext('2d');
     g.clearRect(0, 0, view.gesture.width, view.gesture.height);
+    view.gesture.hidden = true;
     $('press-mark').hidden = true;
   }
 
   function draw_gesture(view) {
+    view.gesture.hidden = false;
     const g = view.gesture.getContext('2d');
     g.clearRect(0, 0, view.gesture.width, view.gesture.height);
     if (!press || !press.dragging) return;
