@@ -6,6 +6,7 @@ import assert from 'node:assert/strict';
 import {after, before, describe, test} from 'node:test';
 
 import {open_browser} from './browser.mjs';
+import {start_cut_proxy} from './cut_proxy.mjs';
 import {
   box_around,
   box_of,
@@ -245,6 +246,64 @@ describe('the pointer', () => {
     } finally {
       await set_window_open(page, quadrant.window, false);
       await page.close();
+    }
+  });
+  test('a right click, a held press and a short click become the lines a script would write', async () => {
+    const {page} = await fresh_page();
+    const electricity = window_by_ident(state, 30);
+    const generator = gauge_of(state, electricity.window, 'Generator_Switch');
+    const battery = gauge_of(state, electricity.window, 'Battery_Switch');
+    try {
+      await set_window_open(page, electricity.window, true);
+      // gesture | gauge | point | button | held for (ms) | the line's pattern
+      const cases = [
+        ['right click', generator, [27, 60], 'right', 0, /^> click Generator_Switch 27 60 right$/],
+        ['right click again', generator, [27, 60], 'right', 0, /^> click Generator_Switch 27 60 right$/],
+        ['held press', battery, [20, 30], 'left', 700, /^> hold Battery_Switch 20 30 (\d+\.\d{3})$/],
+        ['short click', battery, [20, 30], 'left', 0, /^> click Battery_Switch 20 30$/],
+      ];
+      for (const [name, gauge, [gx, gy], button, held_ms, pattern] of cases) {
+        const from = await page.evaluate(() => window.panelModel.transcript.length);
+        const at = await point_over(page, electricity.window, gauge, gx, gy);
+        await page.mouse.move(at.x, at.y);
+        await page.mouse.down({button});
+        if (held_ms) await page.waitForTimeout(held_ms);
+        await page.mouse.up({button});
+        const index = await wait_transcript(page, /^> /, from);
+        const line = await page.evaluate((i) => window.panelModel.transcript[i], index);
+        const match = pattern.exec(line);
+        assert.ok(match, `${name}: sent '${line}'`);
+        if (held_ms) {
+          // The press lasts the frames the clock ran while it was held.
+          const seconds = Number(match[1]) * 18 / state.rate;
+          assert.ok(seconds >= 0.6 && seconds < 2, `${name}: held for ${seconds} s`);
+        }
+      }
+    } finally {
+      await set_window_open(page, electricity.window, false);
+      await page.close();
+    }
+  });
+
+  test('a page cut off from the server catches up with every line when it is back', async () => {
+    const proxy = await start_cut_proxy(url);
+    const page = await browser.context.newPage();
+    try {
+      await open_panel(page, proxy.url);
+      await wait_transcript(page, /^> start$/);
+      // Lines added while the page's stream is down reach it only through
+      // the catch-up; the stream comes back by itself.
+      proxy.cut();
+      for (let i = 0; i < 5; ++i) assert.equal((await post(url, 'command', `say while away ${i}`)).status, 200);
+      await wait_transcript(page, /^> say while away 4$/, 0, 20000);
+      await page.waitForFunction(() => document.getElementById('connection').dataset.connection === 'connected');
+      const server_lines = (await get_json(url, 'transcript?from=0')).lines;
+      const page_lines = await page.evaluate(() => window.panelModel.transcript.slice());
+      assert.ok(page_lines.length > 5);
+      assert.deepEqual(page_lines, server_lines.slice(0, page_lines.length));
+    } finally {
+      await page.close();
+      await proxy.close();
     }
   });
 });
