@@ -234,11 +234,15 @@ HttpResponse window_tiles(LivePanel& panel, std::string_view index_text,
 }
 
 // Why the command cannot run from a page, empty when it can: files are
-// not written, and points lie on their gauge's background.
+// not written, and points lie on their gauge's background. A drag is
+// pressed on its gauge but, as a pointer may, can end past its edge (a
+// lever held against its stop), as in scripts.
 std::string live_refusal(LivePanel& panel, const ScenarioCommand& cmd) {
   if (scenario_writes_files(cmd))
     return "'" + cmd.words[0] + "' writes files, which the live panel does not";
-  for (const ScenarioPoint& point : scenario_points(cmd)) {
+  std::vector<ScenarioPoint> points = scenario_points(cmd);
+  if (cmd.words[0] == "drag" && points.size() > 1) points.resize(1);
+  for (const ScenarioPoint& point : points) {
     const GaugeInstance* gauge =
         panel.host().find_instance(point.name, point.ordinal);
     if (gauge == nullptr) return "the panel places no gauge " + point.gauge;

@@ -59,8 +59,8 @@ const Refusal kRefusals[] = {
      "(44, 10) is outside Battery_Switch (44 x 63)"},
     {"hover_above_background", "POST", "/command", "hover Battery_Switch 5 -1",
      400, "(5, -1) is outside Battery_Switch"},
-    {"drag_off_background", "POST", "/command",
-     "drag Battery_Switch 20 30 20 63", 400,
+    {"drag_pressed_off_background", "POST", "/command",
+     "drag Battery_Switch 20 63 20 30", 400,
      "(20, 63) is outside Battery_Switch"},
     {"tooltip_point_below_background", "POST", "/command",
      "expect tooltip Battery_Switch 1 500 \"x\"", 400,
@@ -186,6 +186,15 @@ TEST_F(LivePanelTest, CommandsThatSendNothingReportNoEvents) {
   const auto shown =
       nlohmann::json::parse(post("/command", "show var ALTITUDE").body);
   EXPECT_TRUE(shown["events"].empty());
+}
+
+// A lever dragged against its stop: the pointer ends past the gauge's edge,
+// as the sample's own script drags the throttle.
+TEST_F(LivePanelTest, DragMayEndPastItsGaugesEdge) {
+  ASSERT_EQ(post("/command", "open 10").status, 200);
+  const HttpResponse response =
+      post("/command", "drag Throttle_Control 120 190 120 -20 3");
+  EXPECT_EQ(response.status, 200) << response.body;
 }
 
 TEST_F(LivePanelTest, WindowPngIsWhatTheRendererWrites) {
