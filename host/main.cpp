@@ -27,6 +27,7 @@
 #include "host/serve/http_server.h"
 #include "host/serve/live_panel.h"
 #include "host/serve/routes.h"
+#include "host/sheet/sheet.h"
 #include "host/validate/validate.h"
 
 namespace {
@@ -49,6 +50,7 @@ void print_usage(std::ostream& out) {
          "       corvelain_host inspect MODULE --against OTHER\n"
          "       corvelain_host serve [--module PATH] --panel FILE [--port N]\n"
          "                            [--rate N] [--listen ADDRESS]\n"
+         "       corvelain_host sheet GAUGE|all [--out DIR] [--module PATH]\n"
          "       corvelain_host --help-script\n"
          "\n"
          "Loads the instrument module, opens the visible windows of the panel\n"
@@ -91,6 +93,14 @@ void print_usage(std::ostream& out) {
          "(127.0.0.1;\n"
          "                 anyone who can reach another address can drive\n"
          "                 the panel); runs until Ctrl-C\n"
+         "  sheet          for the gauge named (all: every gauge) writes a\n"
+         "                 calibration plot, GAUGE.plot.png, of every element\n"
+         "                 that follows a value, swept through the running\n"
+         "                 gauge, with its points and departures in\n"
+         "                 GAUGE.plot.txt, a contact sheet of its states,\n"
+         "                 GAUGE.sheet.png, and index.html, into DIR\n"
+         "                 (sheets); a module this build cannot run is drawn\n"
+         "                 from its records\n"
          "  --help         this text\n"
          "\n"
          "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
@@ -369,6 +379,54 @@ int run_serve(int argc, char** argv) {
   return status;
 }
 
+// corvelain_host sheet GAUGE|all [--out DIR] [--module PATH]
+int run_sheet(int argc, char** argv) {
+  SheetRequest request;
+  std::string module_path, out_folder;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::string* target = arg == "--module" ? &module_path
+                          : arg == "--out"  ? &out_folder
+                                            : nullptr;
+    if (target == nullptr) {
+      if (arg.starts_with("-") || !request.gauge.empty())
+        return usage_error("sheet: unexpected '" + arg + "'");
+      request.gauge = arg;
+      continue;
+    }
+    if (i + 1 >= argc || std::string(argv[i + 1]).empty())
+      return usage_error(arg + " needs a value");
+    if (!target->empty()) return usage_error(arg + " given twice");
+    *target = argv[++i];
+  }
+  if (request.gauge.empty()) return usage_error("sheet: name a gauge, or all");
+  if (!out_folder.empty()) request.out_folder = out_folder;
+
+  create_simulator_window();
+  LoadedModule module;
+  std::string error;
+  int status = kExitOk;
+  if (load_module(module_path, module, error)) {
+    status = write_sheets_running(module, request, std::cout, std::cerr);
+    unload_module(module);
+  } else if (module_path.empty()) {
+    status = input_error(error);
+  } else {
+    // A module this build cannot run is read as a file.
+    std::vector<uint8_t> bytes;
+    InspectedModule inspected;
+    std::string read_error;
+    if (!inspect_file(module_path, bytes, inspected, read_error))
+      status = input_error(read_error);
+    else
+      status = write_sheets_from_records(inspected, bytes, request, error,
+                                         std::cout, std::cerr);
+  }
+  std::cout.flush();
+  destroy_simulator_window();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -379,6 +437,8 @@ int main(int argc, char** argv) {
     return run_inspect(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "serve")
     return run_serve(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "sheet")
+    return run_sheet(argc, argv);
   std::string module_path, panel_path, script_path, pictures_path;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
