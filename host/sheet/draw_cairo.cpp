@@ -153,17 +153,20 @@ double text_width(cairo_t* cr, const std::string& text) {
 
 // `text` cut at a character boundary, with an ellipsis, so it fits `width`
 // at the current font.
-std::string ellipsize(cairo_t* cr, std::string text, double width) {
+std::string ellipsize(cairo_t* cr, const std::string& text, double width) {
   if (text_width(cr, text) <= width) return text;
-  while (!text.empty()) {
-    do {
-      text.pop_back();
-    } while (!text.empty() &&
-             (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80);
-    if (!text.empty()) text.pop_back();  // the lead byte of that character
-    if (text_width(cr, text + "\u2026") <= width) break;
+  std::vector<size_t> cuts;  // where each character starts
+  for (size_t k = 0; k < text.size(); ++k)
+    if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) cuts.push_back(k);
+  size_t low = 0, high = cuts.size();  // cuts[low] always fits
+  while (high - low > 1) {
+    const size_t middle = (low + high) / 2;
+    if (text_width(cr, text.substr(0, cuts[middle]) + "\u2026") <= width)
+      low = middle;
+    else
+      high = middle;
   }
-  return text + "\u2026";
+  return text.substr(0, cuts.empty() ? 0 : cuts[low]) + "\u2026";
 }
 
 // Pieces of one line of text in their own colours.
