@@ -423,6 +423,7 @@ int run_sheet(int argc, char** argv) {
                                          std::cout, std::cerr);
   }
   std::cout.flush();
+  release_drawing_caches();
   destroy_simulator_window();
   return status;
 }

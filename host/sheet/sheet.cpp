@@ -227,6 +227,18 @@ class OutputFolder {
   // Moves every file written into place, replacing older ones.
   bool commit(std::string& error) {
     std::error_code ec;
+    // Every file is checked before any is moved: a rename over a file does
+    // not fail half-way, one over anything else would.
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(partial_, ec)) {
+      const fs::path target = fs::path(folder_) / entry.path().filename();
+      if (fs::exists(fs::symlink_status(target, ec)) &&
+          !fs::is_regular_file(fs::symlink_status(target, ec))) {
+        error = "cannot put the sheets in place: " + target.string() +
+                " is in the way and is not a file";
+        return false;
+      }
+    }
     for (const fs::directory_entry& entry :
          fs::directory_iterator(partial_, ec)) {
       const fs::path target = fs::path(folder_) / entry.path().filename();

@@ -77,5 +77,8 @@ bool draw_plot(const GaugePlot& plot, const std::string& png_path,
 // The cells side by side in rows, each labelled beneath.
 bool draw_contact_sheet(const ContactSheet& sheet, const std::string& png_path,
                         std::string& error);
+// Lets go of what the drawing library keeps between pictures; drawing again
+// afterwards is allowed.
+void release_drawing_caches();
 // Whether this build can draw plots and sheets at all; when not, why.
 bool sheets_drawable(std::string& why);
