@@ -24,6 +24,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// What cairo and fontconfig keep between pictures is let go once every
+// test has drawn, as the host does before it ends.
+class DrawingCaches : public testing::Environment {
+ public:
+  void TearDown() override { release_drawing_caches(); }
+};
+testing::Environment* const drawing_caches =
+    testing::AddGlobalTestEnvironment(new DrawingCaches);
+
 constexpr int32_t kEngineRpm = 390;
 
 // The conversion a gauge might make from its variable to its dial's unit,
