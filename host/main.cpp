@@ -419,7 +419,13 @@ int run_sheet(int argc, char** argv) {
     if (!inspect_file(module_path, bytes, inspected, read_error))
       status = input_error(read_error);
     else
-      status = write_sheets_from_records(inspected, bytes, request, error,
+      status = write_sheets_from_records(inspected, bytes, request,
+#ifdef _WIN32
+                                         error,
+#else
+                                          "this build runs only the module "
+                                          "linked into it",
+#endif
                                          std::cout, std::cerr);
   }
   std::cout.flush();

@@ -16,6 +16,7 @@
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"
 #include "host/sheet/contact.h"
+#include "host/sheet/replica.h"
 #include "host/sheet/sweep.h"
 
 namespace fs = std::filesystem;
@@ -114,7 +115,6 @@ constexpr const char kListingSuffix[] = ".plot.txt";
 constexpr const char kSheetSuffix[] = ".sheet.png";
 constexpr const char kIndexFile[] = "index.html";
 constexpr const char kPartialFolder[] = ".sheet-partial";
-constexpr size_t kMaxRecordCells = 48;
 // Above 0 the panel starts shut down; the sheets show it running.
 constexpr int32_t kColdAndDarkToken = 60;
 
@@ -408,115 +408,50 @@ void prime_shared_state(const LoadedModule& module) {
   }
 }
 
-double field_number(const InspectedElement& element, const std::string& name,
-                    double otherwise) {
-  for (const RecordField& field : element.fields) {
-    if (field.name != name) continue;
-    if (const double* d = std::get_if<double>(&field.value)) return *d;
-    if (const int64_t* i = std::get_if<int64_t>(&field.value))
-      return double(*i);
+// Draws one gauge of `module` in a host of its own and writes its files
+// into the partial folder.
+bool draw_gauge(const LoadedModule& module, const std::string& name,
+                std::unique_ptr<BitmapSource> bitmaps, OutputFolder& folder,
+                GaugePlot& plot, std::ostream& err,
+                const std::vector<std::string>& left_out = {}) {
+  const GaugeHeader* header = module_gauge(module, name);
+  PanelConfig panel = one_gauge_panel(module, *header, *bitmaps);
+  auto created = Host::create(module, std::move(panel));
+  if (auto* message = std::get_if<std::string>(&created)) {
+    err << "corvelain_host: sheet: " << name << ": " << *message << "\n";
+    return false;
   }
-  return otherwise;
-}
-
-ElementMapping mapping_from_records(const InspectedElement& element) {
-  ElementMapping m;
-  m.kind = element.kind;
-  m.element = element.number;
-  m.pivot_x = element.x;
-  m.pivot_y = element.y;
-  for (const NonlinearityPoint& p : element.table)
-    m.table.push_back({p.x, p.y, p.value, 0});
-  switch (element.kind) {
-    case kIcon:
-      m.scales[0] = field_number(element, "scale", 1);
-      m.icon_offset = field_number(element, "offset", 0);
-      m.icons =
-          int32_t(std::clamp(field_number(element, "icons", 0), 0.0, 1e6));
-      break;
-    case kSlider:
-    case kSprite:
-      m.scales[0] = field_number(element, "x_scale", 0);
-      m.scales[1] = field_number(element, "y_scale", 0);
-      m.scales[2] = field_number(element, "rotation_scale", 0);
-      break;
-    case kMovingImage:
-      m.minimums[0] = field_number(element, "x_min", 0);
-      m.maximums[0] = field_number(element, "x_max", 0);
-      m.minimums[1] = field_number(element, "y_min", 0);
-      m.maximums[1] = field_number(element, "y_max", 0);
-      break;
-    default:
-      break;
-  }
-  return m;
-}
-
-const char* const kSlotFieldNames[3][3] = {
-    {"source", "", ""},
-    {"x_source", "y_source", ""},
-    {"x_source", "y_source", "rotation_source"}};
-
-GaugePlot plot_from_records(const InspectedGauge& gauge) {
-  GaugePlot plot;
-  plot.gauge = gauge.name;
-  for (const InspectedElement& element : gauge.elements) {
-    if (element.kind != kNeedle) continue;
-    const ElementMapping mapping = mapping_from_records(element);
-    int32_t token = 0;
-    for (const SourceField& source : element.sources)
-      if (source.name == kSlotFieldNames[0][0]) token = source.token;
-    const AircraftVariable* variable =
-        token != 0 ? find_aircraft_variable(token) : nullptr;
-    std::string name = variable     ? variable->name
-                       : token != 0 ? "variable " + std::to_string(token)
-                                    : "its value";
-    std::optional<Curve> curve = curve_from_records(
-        mapping, 0, name, variable ? variable->unit : "the table's unit");
-    if (curve) {
-      curve->note = "drawn from its records: its table as the host reads it";
-      plot.curves.push_back(std::move(*curve));
-    } else {
-      plot.notes.push_back("element " + std::to_string(element.number) +
-                           " needle: its table gives no range to draw");
+  Host& host = *std::get<std::unique_ptr<Host>>(created);
+  host.aircraft().set(kColdAndDarkToken, 0);
+  host.start();
+  GaugeInstance* gauge = host.find_instance(name, 1);
+  plot = sweep_gauge(host, *gauge);
+  WindowRenderer renderer(std::move(bitmaps));
+  const ContactSheet sheet = contact_sheet(host, *gauge, renderer, plot);
+  host.stop();
+  if (!left_out.empty()) {
+    for (Curve& curve : plot.curves) {
+      curve.from_records = true;
+      if (curve.note.empty()) curve.note = "drawn from its records";
     }
+    plot.notes.insert(plot.notes.end(), left_out.begin(), left_out.end());
   }
-  for (const InspectedElement& element : gauge.elements)
-    if (element.kind == kSlider || element.kind == kIcon ||
-        element.kind == kMovingImage || element.kind == kSprite)
-      plot.notes.push_back(
-          "element " + std::to_string(element.number) + " " +
-          element_kind_name(element.kind) +
-          ": follows its value by a scale alone, not driven here");
-  return plot;
+  std::string error;
+  if (!write_gauge_files(folder, plot, sheet, error)) {
+    err << "corvelain_host: sheet: " << error << "\n";
+    return false;
+  }
+  return true;
 }
 
-ContactSheet sheet_from_records(const InspectedModule& module,
-                                const InspectedGauge& gauge,
-                                std::span<const uint8_t> file) {
-  ContactSheet sheet;
-  sheet.gauge = gauge.name;
-  for (const InspectedElement& element : gauge.elements) {
-    for (int32_t id : bitmaps_named(element)) {
-      if (sheet.cells.size() >= kMaxRecordCells) return sheet;
-      SheetCell cell;
-      cell.label = "element " + std::to_string(element.number) + " " +
-                   element_kind_name(element.kind) + ": bitmap " +
-                   std::to_string(id);
-      for (const BitmapResource& bitmap : module.bitmaps) {
-        if (bitmap.id != id) continue;
-        std::string why;
-        if (uint64_t(bitmap.file_offset) + bitmap.bytes > file.size() ||
-            !parse_dib(file.subspan(bitmap.file_offset, bitmap.bytes),
-                       cell.image, why))
-          cell.label += " (unreadable)";
-        break;
-      }
-      if (cell.image.width == 0) cell.label += " (missing)";
-      sheet.cells.push_back(std::move(cell));
-    }
-  }
-  return sheet;
+void say_departures(const GaugePlot& plot, std::ostream& out) {
+  size_t departures = 0;
+  for (const Curve& curve : plot.curves) departures += curve.departures.size();
+  if (departures > 0)
+    out << plot.gauge << ": " << departures
+        << (departures == 1 ? " point departs" : " points depart")
+        << " from its calibration (" << file_stem(plot.gauge) << kListingSuffix
+        << ")\n";
 }
 
 }  // namespace
@@ -572,7 +507,7 @@ std::string plot_listing(const GaugePlot& plot) {
     }
   }
   if (!plot.notes.empty()) {
-    out << "\nnot plotted:\n";
+    out << "\nnotes:\n";
     for (const std::string& note : plot.notes) out << "  " << note << "\n";
   }
   out << "\n"
@@ -630,34 +565,10 @@ SheetStatus write_sheets_running(const LoadedModule& module,
   }
   for (const std::string& name : *gauges) {
     prime_shared_state(module);
-    std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
-    const GaugeHeader* header = module_gauge(module, name);
-    PanelConfig panel = one_gauge_panel(module, *header, *bitmaps);
-    auto created = Host::create(module, std::move(panel));
-    if (auto* message = std::get_if<std::string>(&created)) {
-      err << "corvelain_host: sheet: " << name << ": " << *message << "\n";
+    GaugePlot plot;
+    if (!draw_gauge(module, name, module_bitmaps(module), *folder, plot, err))
       return kSheetNotWritten;
-    }
-    Host& host = *std::get<std::unique_ptr<Host>>(created);
-    host.aircraft().set(kColdAndDarkToken, 0);
-    host.start();
-    GaugeInstance* gauge = host.find_instance(name, 1);
-    GaugePlot plot = sweep_gauge(host, *gauge);
-    WindowRenderer renderer(std::move(bitmaps));
-    const ContactSheet sheet = contact_sheet(host, *gauge, renderer, plot);
-    host.stop();
-    if (!write_gauge_files(*folder, plot, sheet, error)) {
-      err << "corvelain_host: sheet: " << error << "\n";
-      return kSheetNotWritten;
-    }
-    size_t departures = 0;
-    for (const Curve& curve : plot.curves)
-      departures += curve.departures.size();
-    if (departures > 0)
-      out << name << ": " << departures
-          << (departures == 1 ? " point departs" : " points depart")
-          << " from its calibration (" << file_stem(name) << kListingSuffix
-          << ")\n";
+    say_departures(plot, out);
   }
   return finish(*folder, names, request, gauges->size(), out, err);
 }
@@ -684,19 +595,26 @@ SheetStatus write_sheets_from_records(const InspectedModule& module,
     return kSheetNotWritten;
   }
   std::set<std::string> stems;
+  const std::string module_name = fs::path(module.file).stem().string().empty()
+                                      ? std::string("module")
+                                      : fs::path(module.file).stem().string();
   for (const std::string& name : *gauges) {
     const InspectedGauge& gauge =
         *std::find_if(module.gauges.begin(), module.gauges.end(),
                       [&](const InspectedGauge& g) { return g.name == name; });
+    // Two gauges of one name, or of names that make one file name, are
+    // drawn once.
     if (!stems.insert(file_stem(name)).second) continue;
+    GaugeReplica replica(gauge, module_name);
+    std::vector<std::string> left_out = {"not driven: " + why_not_driven};
+    left_out.insert(left_out.end(), replica.left_out().begin(),
+                    replica.left_out().end());
     out << name << ": not driven (" << why_not_driven
         << "); drawn from its records\n";
-    const GaugePlot plot = plot_from_records(gauge);
-    const ContactSheet sheet = sheet_from_records(module, gauge, file);
-    if (!write_gauge_files(*folder, plot, sheet, error)) {
-      err << "corvelain_host: sheet: " << error << "\n";
+    GaugePlot plot;
+    if (!draw_gauge(replica.module(), name, file_bitmaps(module, file, gauge),
+                    *folder, plot, err, left_out))
       return kSheetNotWritten;
-    }
   }
   return finish(*folder, names, request, stems.size(), out, err);
 }
