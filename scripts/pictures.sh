@@ -12,3 +12,9 @@ rm -f ./*.png
 "$host" --panel "$root/host/sample/panel.cfg" \
   --script "$root/host/sample/pictures.scn" >/dev/null
 ls "$root/docs/pictures"
+# The README's calibration plot and contact sheet (not compared byte for
+# byte: cairo's text depends on the machine's fonts).
+"$host" sheet Tachometer --out "$root/build/readme-sheets" >/dev/null
+mkdir -p "$root/docs/sheets"
+cp "$root/build/readme-sheets/Tachometer.plot.png" \
+  "$root/build/readme-sheets/Tachometer.sheet.png" "$root/docs/sheets/"

@@ -605,12 +605,18 @@ GaugePlot sweep_gauge(Host& host, GaugeInstance& gauge) {
   plot.gauge = gauge.placement->gauge;
   set_panel_power(host.aircraft(), true);
   host.run_frames(1);
+  // A shift is swept across the gauge's window: its width for x, its
+  // height for y.
+  const PanelWindow& window = host.panel().windows[gauge.window];
+  const double extents[2] = {window.width > 0 ? double(window.width) : 100.0,
+                             window.height > 0 ? double(window.height)
+                                               : 100.0};
   for (size_t index = 0; index < gauge.elements.size(); ++index) {
     const ElementHeader* head = gauge.elements[index];
     for (size_t slot = 0; slot < slot_count(head->kind); ++slot) {
       std::string why;
       std::optional<Curve> curve =
-          sweep_slot(host, gauge, index, slot, 100, why);
+          sweep_slot(host, gauge, index, slot, extents[slot == 1], why);
       if (curve)
         plot.curves.push_back(std::move(*curve));
       else if (!why.empty())

@@ -65,7 +65,7 @@ check "the closing list names the skipped checks" \
 # The benchmarks, briefly.
 bash "$root/scripts/bench.sh" --quick >"$work/bench.out" 2>&1
 check "bench.sh exits 0 (status $?)" test $? -eq 0
-for figure in P1 H1 P2 P3 P4; do
+for figure in P1 H1 C1 P2 P3 P4; do
   check "bench.sh prints $figure" grep -q "^| $figure |" "$work/bench.out"
 done
 check "bench.sh says P3 is not measured, and why" \
