@@ -115,6 +115,8 @@ constexpr const char kListingSuffix[] = ".plot.txt";
 constexpr const char kSheetSuffix[] = ".sheet.png";
 constexpr const char kIndexFile[] = "index.html";
 constexpr const char kPartialFolder[] = ".sheet-partial";
+// File systems take names of 255 bytes; the longest ending is 10.
+constexpr size_t kMaxStemBytes = 200;
 // Above 0 the panel starts shut down; the sheets show it running.
 constexpr int32_t kColdAndDarkToken = 60;
 
@@ -122,7 +124,7 @@ constexpr int32_t kColdAndDarkToken = 60;
 // and '.' becomes '_', and a name of dots alone is taken as text.
 std::string file_stem(const std::string& gauge) {
   std::string stem;
-  for (char c : gauge) {
+  for (char c : gauge.substr(0, kMaxStemBytes)) {
     const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                        (c >= '0' && c <= '9') || c == '_' || c == '-' ||
                        c == '.';
@@ -604,7 +606,11 @@ SheetStatus write_sheets_from_records(const InspectedModule& module,
                       [&](const InspectedGauge& g) { return g.name == name; });
     // Two gauges of one name, or of names that make one file name, are
     // drawn once.
-    if (!stems.insert(file_stem(name)).second) continue;
+    if (!stems.insert(file_stem(name)).second) {
+      out << name << ": not drawn: an earlier gauge's files have its name ("
+          << file_stem(name) << kPlotSuffix << ")\n";
+      continue;
+    }
     GaugeReplica replica(gauge, module_name);
     std::vector<std::string> left_out = {"not driven: " + why_not_driven};
     left_out.insert(left_out.end(), replica.left_out().begin(),

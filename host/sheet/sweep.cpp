@@ -187,7 +187,10 @@ std::optional<std::pair<double, double>> records_range(
   }
   if (!std::isfinite(low) || !std::isfinite(high)) return std::nullopt;
   if (low > high) std::swap(low, high);
-  if (low == high) return std::nullopt;
+  // The sweep goes a fifth of the range beyond each end: that must stay a
+  // finite number too.
+  if (low == high || !std::isfinite((high - low) * (1 + 2 * kBeyondEnds)))
+    return std::nullopt;
   return std::pair{low, high};
 }
 
@@ -609,8 +612,7 @@ GaugePlot sweep_gauge(Host& host, GaugeInstance& gauge) {
   // height for y.
   const PanelWindow& window = host.panel().windows[gauge.window];
   const double extents[2] = {window.width > 0 ? double(window.width) : 100.0,
-                             window.height > 0 ? double(window.height)
-                                               : 100.0};
+                             window.height > 0 ? double(window.height) : 100.0};
   for (size_t index = 0; index < gauge.elements.size(); ++index) {
     const ElementHeader* head = gauge.elements[index];
     for (size_t slot = 0; slot < slot_count(head->kind); ++slot) {

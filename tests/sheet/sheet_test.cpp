@@ -18,6 +18,7 @@
 #include "host/core/loader.h"
 #include "host/render/render.h"
 #include "host/sheet/contact.h"
+#include "host/sheet/replica.h"
 #include "host/sheet/sweep.h"
 
 namespace fs = std::filesystem;
@@ -335,5 +336,111 @@ TEST_F(SheetFolder, AFailureHalfWayLeavesTheFolderAsItWas) {
             (std::vector<std::string>{"True_Dial.plot.png", "earlier.txt"}));
   EXPECT_EQ(read_text(folder_ / "earlier.txt"), "kept");
 }
+
+}  // namespace
+
+namespace {
+
+// A gauge of another maker as its file's records give it: a needle on the
+// engine speed with a callback that cannot run here, and a failure list.
+InspectedGauge foreign_gauge() {
+  InspectedGauge gauge;
+  gauge.name = "Their_Tachometer";
+  gauge.version = 0x320;
+  gauge.default_width_mm = 60;
+  InspectedElement face;
+  face.number = 1;
+  face.kind = kStaticImage;
+  face.bitmap = 100;
+  InspectedElement needle;
+  needle.number = 2;
+  needle.kind = kNeedle;
+  needle.bitmap = 101;
+  needle.x = 100;
+  needle.y = 100;
+  needle.sources = {{.name = "source", .token = kEngineRpm, .var_type = 0}};
+  needle.table = {{.x = 100, .y = 200, .value = 0, .angle = 0},
+                  {.x = 0, .y = 100, .value = 3000, .angle = 0},
+                  {.x = 0, .y = 100, .value = 3500, .angle = 0}};
+  needle.fields = {{.name = "max turn rate degrees", .value = int64_t(0)}};
+  needle.links = {{.name = "callback", .present = true, .address = 0x1000}};
+  needle.failures = std::vector<FailureRow>{{.key = 2, .action = 0}};
+  gauge.elements = {face, needle};
+  return gauge;
+}
+
+TEST(SheetReplica, AForeignGaugeIsDrivenFromItsRecordsAndSaysWhatItLeavesOut) {
+  GaugeReplica replica(foreign_gauge(), "Their_Module");
+  EXPECT_EQ(replica.left_out(),
+            (std::vector<std::string>{
+                "element 2 needle: its callback cannot run here"}));
+  PanelConfig panel;
+  panel.file = "replica";
+  PanelWindow window;
+  window.width = window.height = 200;
+  GaugePlacement placement;
+  placement.module = "Their_Module";
+  placement.gauge = "Their_Tachometer";
+  placement.width = placement.height = 200;
+  window.gauges.push_back(placement);
+  panel.windows.push_back(window);
+  auto created = Host::create(replica.module(), std::move(panel));
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Host>>(created));
+  Host& host = *std::get<std::unique_ptr<Host>>(created);
+  host.start();
+  GaugeInstance& gauge = *host.find_instance("Their_Tachometer", 1);
+  const GaugePlot plot = sweep_gauge(host, gauge);
+  ASSERT_EQ(plot.curves.size(), 1u);
+  const Curve& curve = plot.curves[0];
+  EXPECT_EQ(curve.variable, "ENGINE_RPM");
+  ASSERT_EQ(curve.marks.size(), 3u);
+  EXPECT_NEAR(curve.marks[0].result, 180, 1e-9);
+  EXPECT_NEAR(curve.marks[1].result, 270, 1e-9);
+  EXPECT_EQ(curve.stops, (std::vector<double>{0, 3000}));
+  EXPECT_TRUE(curve.departures.empty());
+  WindowRenderer renderer(std::make_unique<MemoryBitmaps>());
+  const ContactSheet sheet = contact_sheet(host, gauge, renderer, plot);
+  EXPECT_EQ(std::count_if(sheet.cells.begin(), sheet.cells.end(),
+                          [](const SheetCell& cell) {
+                            return cell.label == "failure 2 active";
+                          }),
+            1);
+  host.stop();
+}
+
+struct StopsCase {
+  const char* name;
+  std::vector<CalibrationMark> marks;
+  std::vector<double> expected;
+};
+
+// Points along the marks' own line, every 10 units from -100 to 400.
+Curve along(const std::vector<CalibrationMark>& marks) {
+  Curve curve;
+  curve.marks = marks;
+  for (int v = -100; v <= 400; v += 10)
+    curve.points.push_back({double(v), between_marks(marks, v), false});
+  return curve;
+}
+
+class SheetStops : public testing::TestWithParam<StopsCase> {};
+
+TEST_P(SheetStops, AreWhereTheTravelEnds) {
+  EXPECT_EQ(find_stops(along(GetParam().marks)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, SheetStops,
+    testing::ValuesIn(std::vector<StopsCase>{
+        {"rising_no_stop", {{0, 10}, {300, 100}}, {0, 300}},
+        {"stop_at_both_ends",
+         {{0, 10}, {50, 10}, {250, 90}, {300, 90}},
+         {50, 250}},
+        {"falling", {{0, 100}, {200, 20}, {300, 20}}, {0, 200}},
+        {"one_mark", {{0, 10}}, {}},
+    }),
+    [](const testing::TestParamInfo<StopsCase>& info) {
+      return std::string(info.param.name);
+    });
 
 }  // namespace
