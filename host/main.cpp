@@ -50,6 +50,7 @@ void print_usage(std::ostream& out) {
          "       corvelain_host inspect MODULE --against OTHER\n"
          "       corvelain_host serve [--module PATH] --panel FILE [--port N]\n"
          "                            [--rate N] [--listen ADDRESS]\n"
+         "                            [--sheets DIR]\n"
          "       corvelain_host sheet GAUGE|all [--out DIR] [--module PATH]\n"
          "       corvelain_host --help-script\n"
          "\n"
@@ -92,7 +93,9 @@ void print_usage(std::ostream& out) {
          "                 second (18, 1 to 240), --listen ADDRESS "
          "(127.0.0.1;\n"
          "                 anyone who can reach another address can drive\n"
-         "                 the panel); runs until Ctrl-C\n"
+         "                 the panel), --sheets DIR serves the sheets written\n"
+         "                 there (sheet all --out DIR) at /sheets/; runs\n"
+         "                 until Ctrl-C\n"
          "  sheet          for the gauge named (all: every gauge) writes a\n"
          "                 calibration plot, GAUGE.plot.png, of every element\n"
          "                 that follows a value, swept through the running\n"
@@ -270,7 +273,8 @@ bool is_loopback(const std::string& address) {
 
 // Answers the pages and runs the panel's clock until Ctrl-C or SIGTERM.
 void serve_until_stopped(LivePanel& panel, HttpServer& server,
-                         const std::string& address, bool listen_given) {
+                         const std::string& address, bool listen_given,
+                         const ServeOptions& options) {
   const std::string port = std::to_string(server.port());
   // An IPv6 address is bracketed in a URL and a Host header.
   const std::string host =
@@ -286,7 +290,7 @@ void serve_until_stopped(LivePanel& panel, HttpServer& server,
   watch_for_stop_request();
   std::cout << "serving http://" << host << ":" << port << "/\n" << std::flush;
   const HttpServer::Handler handler = [&](const HttpRequest& request) {
-    return handle_request(panel, request, authorities);
+    return handle_request(panel, request, authorities, options);
   };
   using Clock = LivePanel::Clock;
   while (!stop_requested()) {
@@ -299,15 +303,16 @@ void serve_until_stopped(LivePanel& panel, HttpServer& server,
     const Clock::time_point after = Clock::now();
     panel.tick(after);
     panel.watch_file(after);
-    for (const auto& [event, data] : take_panel_events(panel))
+    for (const auto& [event, data] : take_panel_events(panel, options))
       server.broadcast(event, data);
   }
 }
 
 // corvelain_host serve [--module PATH] --panel FILE [--port N] [--rate N]
-//                       [--listen ADDRESS]
+//                       [--listen ADDRESS] [--sheets DIR]
 int run_serve(int argc, char** argv) {
   std::string module_path, panel_path, port_text, rate_text, address;
+  ServeOptions options;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     std::string* target = arg == "--module"   ? &module_path
@@ -315,6 +320,7 @@ int run_serve(int argc, char** argv) {
                           : arg == "--port"   ? &port_text
                           : arg == "--rate"   ? &rate_text
                           : arg == "--listen" ? &address
+                          : arg == "--sheets" ? &options.sheets_folder
                                               : nullptr;
     if (target == nullptr)
       return usage_error("serve: unknown option '" + arg + "'");
@@ -370,7 +376,7 @@ int run_serve(int argc, char** argv) {
       else
         serve_until_stopped(*std::get<std::unique_ptr<LivePanel>>(opened),
                             *std::get<std::unique_ptr<HttpServer>>(listening),
-                            address, listen_given);
+                            address, listen_given, options);
     }
   }
   std::cout.flush();

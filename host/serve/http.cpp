@@ -15,6 +15,7 @@ struct ReasonPhrase {
 constexpr ReasonPhrase kReasonPhrases[] = {
     {.status = 200, .phrase = "OK"},
     {.status = 204, .phrase = "No Content"},
+    {.status = 308, .phrase = "Permanent Redirect"},
     {.status = 400, .phrase = "Bad Request"},
     {.status = 403, .phrase = "Forbidden"},
     {.status = 404, .phrase = "Not Found"},
@@ -28,7 +29,7 @@ constexpr ReasonPhrase kReasonPhrases[] = {
     {.status = 503, .phrase = "Service Unavailable"},
     {.status = 505, .phrase = "HTTP Version Not Supported"},
 };
-static_assert(std::size(kReasonPhrases) == 14);
+static_assert(std::size(kReasonPhrases) == 15);
 
 char lower_ascii(char c) {
   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
@@ -62,6 +64,7 @@ std::string_view content_type_of(std::string_view name) {
   if (ends(".css")) return "text/css; charset=utf-8";
   if (ends(".svg")) return "image/svg+xml";
   if (ends(".png")) return "image/png";
+  if (ends(".txt")) return "text/plain; charset=utf-8";
   return "application/octet-stream";
 }
 
@@ -103,7 +106,7 @@ Json window_json(LivePanel& panel, size_t index) {
           {"gauges", std::move(gauges)}};
 }
 
-Json state(LivePanel& panel) {
+Json state(LivePanel& panel, const ServeOptions& options) {
   Json windows = Json::array();
   for (size_t w = 0; w < panel.host().panel().windows.size(); ++w)
     windows.push_back(window_json(panel, w));
@@ -115,6 +118,7 @@ Json state(LivePanel& panel) {
           {"error", panel.error() ? Json(*panel.error()) : Json(nullptr)},
           {"generation", panel.generation()},
           {"transcript_size", panel.transcript().size()},
+          {"sheets", !options.sheets_folder.empty()},
           {"windows", std::move(windows)}};
 }
 
@@ -277,7 +281,8 @@ HttpResponse command(LivePanel& panel, const HttpRequest& request) {
                              {"from", outcome.from}});
 }
 
-HttpResponse clock(LivePanel& panel, const HttpRequest& request) {
+HttpResponse clock(LivePanel& panel, const HttpRequest& request,
+                   const ServeOptions& options) {
   std::string_view body = request.body;
   while (!body.empty() &&
          (body.back() == '\n' || body.back() == '\r' || body.back() == ' '))
@@ -298,16 +303,104 @@ HttpResponse clock(LivePanel& panel, const HttpRequest& request) {
   } else {
     return json_error(400, "the clock takes pause, run or rate N");
   }
-  return json_response(200, state(panel));
+  return json_response(200, state(panel, options));
 }
 
-HttpResponse events(LivePanel& panel) {
+HttpResponse events(LivePanel& panel, const ServeOptions& options) {
   HttpResponse response;
   response.event_stream = true;
   response.content_type = "text/event-stream";
   // A page that connects learns the state at once.
-  response.body = format_event("state", state_json(panel));
+  response.body = format_event("state", state_json(panel, options));
   return response;
+}
+
+struct DeviceName {
+  std::string_view name;
+};
+
+// Windows opens these devices whatever extension follows the name.
+constexpr DeviceName kWindowsDevices[] = {
+    {.name = "CON"}, {.name = "PRN"}, {.name = "AUX"}, {.name = "NUL"}};
+static_assert(std::size(kWindowsDevices) == 4);
+
+bool windows_device(std::string_view base) {
+  std::string upper(base);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  if (upper.size() == 4 &&
+      (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+      upper[3] >= '0' && upper[3] <= '9')
+    return true;
+  return std::any_of(std::begin(kWindowsDevices), std::end(kWindowsDevices),
+                     [&](const DeviceName& d) { return d.name == upper; });
+}
+
+// A name as `corvelain_host sheet` writes them: letters, digits, '_', '-'
+// and '.', not hidden, of the kinds it writes. Nothing else names a file,
+// so no separator, "..", or escape reaches the file system.
+bool plain_sheet_name(std::string_view name) {
+  if (name.empty() || name.size() > 255 || name.front() == '.') return false;
+  for (const char c : name)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+          (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.'))
+      return false;
+  if (!name.ends_with(".png") && !name.ends_with(".txt") &&
+      !name.ends_with(".html"))
+    return false;
+  return !windows_device(name.substr(0, name.find('.')));
+}
+
+std::string sheets_writer(const std::string& folder) {
+  return "corvelain_host sheet all --out " + folder + " writes the sheets";
+}
+
+// The file read now, so that sheets written while the server runs show at
+// the next reload.
+HttpResponse sheet_file(const ServeOptions& options, std::string_view name) {
+  namespace fs = std::filesystem;
+  const std::string& folder = options.sheets_folder;
+  if (!plain_sheet_name(name))
+    return text_response(404, "nothing here at /sheets/" + std::string(name) +
+                                  ": the sheets are .png, .txt and .html "
+                                  "files named plainly");
+  const fs::path path = fs::path(folder) / std::string(name);
+  const std::string shown = path.string();
+  std::error_code error;
+  std::ifstream in;
+  if (fs::is_regular_file(path, error)) in.open(path, std::ios::binary);
+  if (!in.is_open())
+    return text_response(404,
+                         "no file " + shown + "; " + sheets_writer(folder));
+  HttpResponse response;
+  response.content_type = std::string(content_type_of(name));
+  std::string& bytes = response.body;
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    if (bytes.size() + uint64_t(in.gcount()) > options.max_sheet_file_bytes)
+      return text_response(500,
+                           shown + " is larger than the " +
+                               std::to_string(options.max_sheet_file_bytes) +
+                               " bytes this server sends");
+    bytes.append(block, size_t(in.gcount()));
+  }
+  if (in.bad()) return text_response(500, shown + " could not be read");
+  return response;
+}
+
+HttpResponse sheets(const ServeOptions& options, std::string_view path) {
+  if (options.sheets_folder.empty())
+    return text_response(404, "this server was started without --sheets DIR; " +
+                                  sheets_writer("DIR"));
+  if (path == "/sheets") {
+    // The index's links are relative to the folder.
+    HttpResponse response = text_response(308, "the sheets are at /sheets/");
+    response.headers.emplace_back("Location", "/sheets/");
+    return response;
+  }
+  const std::string_view name =
+      path.substr(std::string_view("/sheets/").size());
+  return sheet_file(options, name.empty() ? "index.html" : name);
 }
 
 HttpResponse wrong_method(std::string_view allowed) {
@@ -318,10 +411,13 @@ HttpResponse wrong_method(std::string_view allowed) {
 
 }  // namespace
 
-std::string state_json(LivePanel& panel) { return dump(state(panel)); }
+std::string state_json(LivePanel& panel, const ServeOptions& options) {
+  return dump(state(panel, options));
+}
 
 HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
-                            const std::vector<std::string>& authorities) {
+                            const std::vector<std::string>& authorities,
+                            const ServeOptions& options) {
   std::string reason;
   if (!request_from_this_server(request, authorities, reason))
     return text_response(403, reason);
@@ -331,7 +427,12 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
 
   if (path == "/command" || path == "/clock") {
     if (!post) return wrong_method("POST");
-    return path == "/command" ? command(panel, request) : clock(panel, request);
+    return path == "/command" ? command(panel, request)
+                              : clock(panel, request, options);
+  }
+  if (path == "/sheets" || path.starts_with("/sheets/")) {
+    if (!get) return wrong_method("GET");
+    return sheets(options, path);
   }
   std::optional<std::string_view> window_index;
   bool png = false;
@@ -359,14 +460,14 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
   if (window_index)
     return png ? window_png(panel, *window_index)
                : window_tiles(panel, *window_index, request);
-  if (path == "/state") return json_response(200, state(panel));
+  if (path == "/state") return json_response(200, state(panel, options));
   if (path == "/variables") return variables(panel);
   if (path == "/transcript") return transcript(panel, request);
-  return events(panel);
+  return events(panel, options);
 }
 
 std::vector<std::pair<std::string, std::string>> take_panel_events(
-    LivePanel& panel) {
+    LivePanel& panel, const ServeOptions& options) {
   std::vector<std::pair<std::string, std::string>> out;
   for (const LivePanelNotice& notice : panel.take_notices()) {
     switch (notice.kind) {
@@ -378,7 +479,7 @@ std::vector<std::pair<std::string, std::string>> take_panel_events(
                                        notice.count)}}));
         break;
       case LivePanelNotice::Kind::kState:
-        out.emplace_back("state", state_json(panel));
+        out.emplace_back("state", state_json(panel, options));
         break;
       case LivePanelNotice::Kind::kFrame:
         out.emplace_back("frame", dump({{"frame", notice.frame},

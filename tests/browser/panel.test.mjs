@@ -64,6 +64,11 @@ describe('the page', () => {
       await wait_transcript(page, /^> start$/);
       assert.equal(await page.locator('#window-list li').count(), state.windows.length);
       assert.equal(await page.locator('#reload-error').isHidden(), true);
+      // run.sh gives the server a sheets folder.
+      assert.equal(state.sheets, true);
+      const sheets = page.locator('#sheets-link');
+      assert.equal(await sheets.isVisible(), true);
+      assert.deepEqual(await sheets.evaluate((a) => [a.getAttribute('href'), a.target]), ['/sheets/', '_blank']);
       assert.deepEqual(problems, []);
     } finally {
       await page.close();

@@ -57,6 +57,9 @@ async function page_box(ref) {
 test('a gauge moved in the panel file moves on the page', async (t) => {
   assert.match(original, tachometer_line);
   const state = await get_json(server.url, 'state');
+  // A server without --sheets: no link to them.
+  assert.equal(state.sheets, false);
+  assert.equal(await page.locator('#sheets-link').isHidden(), true);
   const old_place = gauge_of(state, 0, 'Tachometer');
   const was = await page_box('Tachometer');
   assert.deepEqual(was, {x: old_place.x, y: old_place.y});

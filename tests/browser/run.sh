@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The live panel page's browser tests: starts `corvelain_host serve` on the
-# sample panel on a free port, runs node's test runner over the tests here in
-# Debian's Chromium (headless, a fresh profile each), then stops the server
-# with Ctrl-C (SIGINT) as a user would, and fails unless it exits 0. Exits 77,
-# which ctest counts as skipped, where Chromium, node or the npm packages are
-# missing.
+# sample panel on a free port, with a sheets folder, runs node's test runner
+# over the tests here in Debian's Chromium (headless, a fresh profile each),
+# then stops the server with Ctrl-C (SIGINT) as a user would, and fails
+# unless it exits 0. Exits 77, which ctest counts as skipped, where Chromium,
+# node or the npm packages are missing.
 #
 #   tests/browser/run.sh HOST_PROGRAM [TEST_FILE ...]
 set -uo pipefail
@@ -38,7 +38,7 @@ stop_server() {
 trap 'stop_server; rm -rf "$work"' EXIT
 
 "$host" serve --panel "$root/host/sample/panel.cfg" --port 0 \
-  >"$work/stdout" 2>"$work/stderr" &
+  --sheets "$work/sheets" >"$work/stdout" 2>"$work/stderr" &
 pid=$!
 url=
 for _ in $(seq 600); do

@@ -273,8 +273,8 @@ TEST(Response, HasStatusLengthTypeNoStoreAndExtras) {
 }
 
 TEST(Response, ReasonPhrasesOfTheStatusesServed) {
-  for (const int status :
-       {200, 204, 400, 403, 404, 405, 409, 411, 413, 431, 500, 501, 503, 505})
+  for (const int status : {200, 204, 308, 400, 403, 404, 405, 409, 411, 413,
+                           431, 500, 501, 503, 505})
     EXPECT_NE(http_reason_phrase(status), "Unknown") << status;
   HttpResponse response;
   response.status = 503;

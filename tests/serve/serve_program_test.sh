@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # corvelain_host serve as a user runs it: on a free port it prints where it
-# serves, answers /state there, refuses a request for another host, and
-# stops cleanly with exit status 0 on Ctrl-C (SIGINT). A panel file with an
-# error stops it at the start with status 2, naming file and line.
+# serves, answers /state there, serves the sheets folder it is given (and no
+# file beside it), refuses a request for another host, and stops cleanly
+# with exit status 0 on Ctrl-C (SIGINT). A panel file with an error stops it
+# at the start with status 2, naming file and line.
 # Usage: serve_program_test.sh CORVELAIN_HOST PANEL_FILE [RUNNER]
 # With RUNNER (scripts/wine-run.sh) the Windows host runs under Wine, loading
 # the real module; where Wine cannot run, the runner's "SKIPPED: " line is
@@ -22,7 +23,11 @@ fail() {
   exit 1
 }
 
-$runner "$host" serve --panel "$panel" --port 0 >"$work/out" 2>"$work/err" &
+mkdir "$work/sheets"
+printf '<!doctype html>\n<title>sheets</title>\n' >"$work/sheets/index.html"
+echo secret >"$work/secret.txt"
+$runner "$host" serve --panel "$panel" --port 0 --sheets "$work/sheets" \
+  >"$work/out" 2>"$work/err" &
 server=$!
 # The first line says where; the program builds the panel first.
 for _ in $(seq 1 300); do
@@ -46,6 +51,16 @@ state=$(curl -s --max-time 10 "http://127.0.0.1:$port/state") ||
 status=$(curl -s --max-time 10 -o /dev/null -w '%{http_code}' \
   -H "Host: elsewhere.example:$port" "http://127.0.0.1:$port/state")
 [ "$status" = 403 ] || fail "a request for another host got $status"
+sheets=$(curl -s --max-time 10 "http://127.0.0.1:$port/sheets/") ||
+  fail "no answer to /sheets/"
+[ "$sheets" = "$(cat "$work/sheets/index.html")" ] ||
+  fail "/sheets/ answered '${sheets:0:200}'"
+for target in '/sheets/..%2Fsecret.txt' '/sheets/%2E%2E/secret.txt' \
+  '/sheets/..%5Csecret.txt' '/sheets/../secret.txt'; do
+  status=$(curl -s --max-time 10 --path-as-is -o /dev/null -w '%{http_code}' \
+    "http://127.0.0.1:$port$target")
+  [ "$status" = 400 ] || [ "$status" = 404 ] || fail "$target got $status"
+done
 
 # Under Wine the program is a process of its own below the runner's; Ctrl-C
 # goes to it, as a console would send it.

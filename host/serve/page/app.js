@@ -347,6 +347,8 @@
     $('light-day').setAttribute('aria-pressed', state.night ? 'false' : 'true');
     $('light-night').setAttribute('aria-pressed', state.night ? 'true' : 'false');
     show_frame(state.frame);
+    // Only a server started with --sheets DIR has the sheets to show.
+    $('sheets-link').hidden = state.sheets !== true;
 
     const banner = $('reload-error');
     if (state.error) {
