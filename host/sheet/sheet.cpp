@@ -1,6 +1,7 @@
 #include "host/sheet/sheet.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -121,7 +122,7 @@ constexpr size_t kMaxStemBytes = 200;
 constexpr int32_t kColdAndDarkToken = 60;
 
 // A gauge's name as a file name: anything but letters, digits, '_', '-'
-// and '.' becomes '_', and a name of dots alone is taken as text.
+// and '.' becomes '_'.
 std::string file_stem(const std::string& gauge) {
   std::string stem;
   for (char c : gauge.substr(0, kMaxStemBytes)) {
@@ -130,8 +131,16 @@ std::string file_stem(const std::string& gauge) {
                        c == '.';
     stem += plain ? c : '_';
   }
-  if (stem.empty() || stem.find_first_not_of('.') == std::string::npos)
-    stem = "_" + stem;
+  // Nor may it be hidden, or name a Windows device (CON, NUL, COM1, ...),
+  // which Windows opens whatever the ending.
+  std::string base = stem.substr(0, stem.find('.'));
+  for (char& c : base) c = char(std::toupper(static_cast<unsigned char>(c)));
+  const bool device = base == "CON" || base == "PRN" || base == "AUX" ||
+                      base == "NUL" ||
+                      (base.size() == 4 &&
+                       (base.starts_with("COM") || base.starts_with("LPT")) &&
+                       base[3] >= '1' && base[3] <= '9');
+  if (stem.empty() || stem[0] == '.' || device) stem = "_" + stem;
   return stem;
 }
 
