@@ -574,8 +574,11 @@ std::optional<Curve> sweep_slot(Host& host, GaugeInstance& gauge, size_t index,
     for (int s = 0; s <= kStepsThroughCallback; ++s)
       variables.push_back(*low + (*high - *low) * s / kStepsThroughCallback);
     for (size_t i = 0; i < exact.size(); ++i)
-      if (auto v = variable_for(driver, probes, exact[i]))
+      if (auto v = variable_for(driver, probes, exact[i])) {
         mark_variables[i] = *v;
+        // Swept there too, so that a stop lies on its calibration point.
+        variables.push_back(*v);
+      }
   }
   for (double v : variables) {
     const Reading reading = driver.at(v);
