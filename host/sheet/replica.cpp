@@ -10,30 +10,6 @@ namespace {
 constexpr size_t kMaxReplicaElements = 512;
 constexpr size_t kMaxTableEntries = 1024;
 
-template <typename Element>
-constexpr size_t record_words() {
-  return (sizeof(Element) + 2 * sizeof(ElementHeader*) + 7) / 8;
-}
-
-size_t words_for(uint32_t kind) {
-  switch (kind) {
-    case kNeedle:
-      return record_words<NeedleElement>();
-    case kString:
-      return record_words<StringElement>();
-    case kSlider:
-      return record_words<SliderElement>();
-    case kIcon:
-      return record_words<IconElement>();
-    case kMovingImage:
-      return record_words<MovingImageElement>();
-    case kSprite:
-      return record_words<SpriteElement>();
-    default:
-      return record_words<StaticImageElement>();
-  }
-}
-
 size_t record_bytes(uint32_t kind) {
   switch (kind) {
     case kNeedle:
@@ -51,6 +27,11 @@ size_t record_bytes(uint32_t kind) {
     default:
       return sizeof(StaticImageElement);
   }
+}
+
+// Whole eight-byte words for a record and the list behind it.
+size_t words_for(uint32_t kind) {
+  return (record_bytes(kind) + 2 * sizeof(ElementHeader*) + 7) / 8;
 }
 
 double number_field(const InspectedElement& element, const char* name,

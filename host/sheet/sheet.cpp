@@ -310,6 +310,33 @@ std::optional<std::vector<std::string>> requested_gauges(
   return std::nullopt;
 }
 
+struct SheetRun {
+  std::vector<std::string> gauges;
+  std::unique_ptr<OutputFolder> folder;
+};
+
+// Checks that this build draws, which gauges are asked for and that the
+// output folder takes files; the status to end with when not.
+std::optional<SheetStatus> begin_run(const std::vector<std::string>& names,
+                                     const SheetRequest& request,
+                                     const std::string& module, SheetRun& run,
+                                     std::ostream& err) {
+  std::string why;
+  if (!sheets_drawable(why)) {
+    err << "corvelain_host: sheet: " << why << "\n";
+    return kSheetBadInput;
+  }
+  auto gauges = requested_gauges(names, request, module, err);
+  if (!gauges) return kSheetBadInput;
+  run.gauges = std::move(*gauges);
+  run.folder = OutputFolder::open(request.out_folder, why);
+  if (!run.folder) {
+    err << "corvelain_host: sheet: " << why << "\n";
+    return kSheetNotWritten;
+  }
+  return std::nullopt;
+}
+
 SheetStatus finish(OutputFolder& out, const std::vector<std::string>& names,
                    const SheetRequest& request, size_t written,
                    std::ostream& stdout_, std::ostream& err) {
@@ -559,21 +586,12 @@ std::string sheet_index(const std::vector<std::string>& gauges) {
 SheetStatus write_sheets_running(const LoadedModule& module,
                                  const SheetRequest& request, std::ostream& out,
                                  std::ostream& err) {
-  std::string why;
-  if (!sheets_drawable(why)) {
-    err << "corvelain_host: sheet: " << why << "\n";
-    return kSheetBadInput;
-  }
   const std::vector<std::string> names = module_gauge_names(module);
-  const auto gauges = requested_gauges(names, request, module.name, err);
-  if (!gauges) return kSheetBadInput;
-  std::string error;
-  std::unique_ptr<OutputFolder> folder =
-      OutputFolder::open(request.out_folder, error);
-  if (!folder) {
-    err << "corvelain_host: sheet: " << error << "\n";
-    return kSheetNotWritten;
-  }
+  SheetRun run;
+  if (const auto refused = begin_run(names, request, module.name, run, err))
+    return *refused;
+  const std::vector<std::string>* gauges = &run.gauges;
+  OutputFolder* folder = run.folder.get();
   for (const std::string& name : *gauges) {
     prime_shared_state(module);
     GaugePlot plot;
@@ -589,22 +607,13 @@ SheetStatus write_sheets_from_records(const InspectedModule& module,
                                       const SheetRequest& request,
                                       const std::string& why_not_driven,
                                       std::ostream& out, std::ostream& err) {
-  std::string why;
-  if (!sheets_drawable(why)) {
-    err << "corvelain_host: sheet: " << why << "\n";
-    return kSheetBadInput;
-  }
   std::vector<std::string> names;
   for (const InspectedGauge& gauge : module.gauges) names.push_back(gauge.name);
-  const auto gauges = requested_gauges(names, request, module.file, err);
-  if (!gauges) return kSheetBadInput;
-  std::string error;
-  std::unique_ptr<OutputFolder> folder =
-      OutputFolder::open(request.out_folder, error);
-  if (!folder) {
-    err << "corvelain_host: sheet: " << error << "\n";
-    return kSheetNotWritten;
-  }
+  SheetRun run;
+  if (const auto refused = begin_run(names, request, module.file, run, err))
+    return *refused;
+  const std::vector<std::string>* gauges = &run.gauges;
+  OutputFolder* folder = run.folder.get();
   std::set<std::string> stems;
   const std::string module_name = fs::path(module.file).stem().string().empty()
                                       ? std::string("module")
