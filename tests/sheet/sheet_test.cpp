@@ -414,6 +414,8 @@ struct StopsCase {
   std::vector<double> expected;
 };
 
+void PrintTo(const StopsCase& c, std::ostream* out) { *out << c.name; }
+
 // Points along the marks' own line, every 10 units from -100 to 400.
 Curve along(const std::vector<CalibrationMark>& marks) {
   Curve curve;
