@@ -58,6 +58,28 @@ bool resolve(const std::string& address, uint16_t port, bool passive,
   return true;
 }
 
+// The first address the name resolves to on which a socket can be made and
+// `finish` (bind and listen, or connect) succeeds, made non-blocking.
+template <typename Finish>
+Socket first_socket(const std::string& address, uint16_t port, bool passive,
+                    std::string& reason, Finish finish) {
+  ignore_broken_pipes();
+  AddressList list;
+  if (!resolve(address, port, passive, list, reason)) return kInvalidSocket;
+  reason = "no usable address";
+  for (const addrinfo* at = list.first; at; at = at->ai_next) {
+    const int fd = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
+    if (fd < 0) {
+      reason = std::strerror(errno);
+      continue;
+    }
+    if (finish(fd, *at) && prepare(fd)) return fd;
+    reason = std::strerror(errno);
+    close(fd);
+  }
+  return kInvalidSocket;
+}
+
 volatile std::sig_atomic_t stop_flag = 0;
 
 void on_stop_signal(int) { stop_flag = 1; }
@@ -66,25 +88,14 @@ void on_stop_signal(int) { stop_flag = 1; }
 
 Socket listen_tcp(const std::string& address, uint16_t port,
                   std::string& reason) {
-  ignore_broken_pipes();
-  AddressList list;
-  if (!resolve(address, port, true, list, reason)) return kInvalidSocket;
-  reason = "no usable address";
-  for (const addrinfo* at = list.first; at; at = at->ai_next) {
-    const int fd = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
-    if (fd < 0) {
-      reason = std::strerror(errno);
-      continue;
-    }
-    const int yes = 1;
-    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 &&
-        bind(fd, at->ai_addr, at->ai_addrlen) == 0 &&
-        listen(fd, SOMAXCONN) == 0 && prepare(fd))
-      return fd;
-    reason = std::strerror(errno);
-    close(fd);
-  }
-  return kInvalidSocket;
+  return first_socket(
+      address, port, true, reason, [](int fd, const addrinfo& at) {
+        const int yes = 1;
+        return setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) ==
+                   0 &&
+               bind(fd, at.ai_addr, at.ai_addrlen) == 0 &&
+               listen(fd, SOMAXCONN) == 0;
+      });
 }
 
 uint16_t local_port(Socket socket) {
@@ -118,21 +129,10 @@ Socket accept_connection(Socket listener) {
 
 Socket connect_tcp(const std::string& address, uint16_t port,
                    std::string& reason) {
-  ignore_broken_pipes();
-  AddressList list;
-  if (!resolve(address, port, false, list, reason)) return kInvalidSocket;
-  reason = "no usable address";
-  for (const addrinfo* at = list.first; at; at = at->ai_next) {
-    const int fd = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
-    if (fd < 0) {
-      reason = std::strerror(errno);
-      continue;
-    }
-    if (connect(fd, at->ai_addr, at->ai_addrlen) == 0 && prepare(fd)) return fd;
-    reason = std::strerror(errno);
-    close(fd);
-  }
-  return kInvalidSocket;
+  return first_socket(address, port, false, reason,
+                      [](int fd, const addrinfo& at) {
+                        return connect(fd, at.ai_addr, at.ai_addrlen) == 0;
+                      });
 }
 
 IoResult receive_bytes(Socket socket, char* buffer, size_t size) {

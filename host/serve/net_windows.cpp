@@ -66,6 +66,28 @@ bool resolve(const std::string& address, uint16_t port, bool passive,
   return true;
 }
 
+// The first address the name resolves to on which a socket can be made and
+// `finish` (bind and listen, or connect) succeeds, made non-blocking.
+template <typename Finish>
+Socket first_socket(const std::string& address, uint16_t port, bool passive,
+                    std::string& reason, Finish finish) {
+  start_winsock();
+  AddressList list;
+  if (!resolve(address, port, passive, list, reason)) return kInvalidSocket;
+  reason = "no usable address";
+  for (const addrinfo* at = list.first; at; at = at->ai_next) {
+    const SOCKET s = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
+    if (s == INVALID_SOCKET) {
+      reason = error_text(WSAGetLastError());
+      continue;
+    }
+    if (finish(s, *at) && make_non_blocking(s)) return Socket(s);
+    reason = error_text(WSAGetLastError());
+    closesocket(s);
+  }
+  return kInvalidSocket;
+}
+
 // The console's control handler runs on a thread of its own.
 std::atomic<bool> stop_flag{false};
 
@@ -86,28 +108,18 @@ BOOL WINAPI on_console_control(DWORD type) {
 
 Socket listen_tcp(const std::string& address, uint16_t port,
                   std::string& reason) {
-  start_winsock();
-  AddressList list;
-  if (!resolve(address, port, true, list, reason)) return kInvalidSocket;
-  reason = "no usable address";
-  for (const addrinfo* at = list.first; at; at = at->ai_next) {
-    const SOCKET s = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
-    if (s == INVALID_SOCKET) {
-      reason = error_text(WSAGetLastError());
-      continue;
-    }
-    // Windows lets SO_REUSEADDR take a port another program listens on; the
-    // exclusive option refuses that instead.
-    const BOOL yes = TRUE;
-    if (setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
-                   reinterpret_cast<const char*>(&yes), sizeof yes) == 0 &&
-        bind(s, at->ai_addr, int(at->ai_addrlen)) == 0 &&
-        listen(s, SOMAXCONN) == 0 && make_non_blocking(s))
-      return Socket(s);
-    reason = error_text(WSAGetLastError());
-    closesocket(s);
-  }
-  return kInvalidSocket;
+  return first_socket(address, port, true, reason,
+                      [](SOCKET s, const addrinfo& at) {
+                        // Windows lets SO_REUSEADDR take a port another program
+                        // listens on; the exclusive option refuses that
+                        // instead.
+                        const BOOL yes = TRUE;
+                        return setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                                          reinterpret_cast<const char*>(&yes),
+                                          sizeof yes) == 0 &&
+                               bind(s, at.ai_addr, int(at.ai_addrlen)) == 0 &&
+                               listen(s, SOMAXCONN) == 0;
+                      });
 }
 
 uint16_t local_port(Socket socket) {
@@ -140,23 +152,10 @@ Socket accept_connection(Socket listener) {
 
 Socket connect_tcp(const std::string& address, uint16_t port,
                    std::string& reason) {
-  start_winsock();
-  AddressList list;
-  if (!resolve(address, port, false, list, reason)) return kInvalidSocket;
-  reason = "no usable address";
-  for (const addrinfo* at = list.first; at; at = at->ai_next) {
-    const SOCKET s = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
-    if (s == INVALID_SOCKET) {
-      reason = error_text(WSAGetLastError());
-      continue;
-    }
-    if (connect(s, at->ai_addr, int(at->ai_addrlen)) == 0 &&
-        make_non_blocking(s))
-      return Socket(s);
-    reason = error_text(WSAGetLastError());
-    closesocket(s);
-  }
-  return kInvalidSocket;
+  return first_socket(address, port, false, reason,
+                      [](SOCKET s, const addrinfo& at) {
+                        return connect(s, at.ai_addr, int(at.ai_addrlen)) == 0;
+                      });
 }
 
 IoResult receive_bytes(Socket socket, char* buffer, size_t size) {
