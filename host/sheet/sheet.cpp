@@ -590,16 +590,15 @@ SheetStatus write_sheets_running(const LoadedModule& module,
   SheetRun run;
   if (const auto refused = begin_run(names, request, module.name, run, err))
     return *refused;
-  const std::vector<std::string>* gauges = &run.gauges;
-  OutputFolder* folder = run.folder.get();
-  for (const std::string& name : *gauges) {
+  for (const std::string& name : run.gauges) {
     prime_shared_state(module);
     GaugePlot plot;
-    if (!draw_gauge(module, name, module_bitmaps(module), *folder, plot, err))
+    if (!draw_gauge(module, name, module_bitmaps(module), *run.folder, plot,
+                    err))
       return kSheetNotWritten;
     say_departures(plot, out);
   }
-  return finish(*folder, names, request, gauges->size(), out, err);
+  return finish(*run.folder, names, request, run.gauges.size(), out, err);
 }
 
 SheetStatus write_sheets_from_records(const InspectedModule& module,
@@ -612,13 +611,11 @@ SheetStatus write_sheets_from_records(const InspectedModule& module,
   SheetRun run;
   if (const auto refused = begin_run(names, request, module.file, run, err))
     return *refused;
-  const std::vector<std::string>* gauges = &run.gauges;
-  OutputFolder* folder = run.folder.get();
   std::set<std::string> stems;
   const std::string module_name = fs::path(module.file).stem().string().empty()
                                       ? std::string("module")
                                       : fs::path(module.file).stem().string();
-  for (const std::string& name : *gauges) {
+  for (const std::string& name : run.gauges) {
     const InspectedGauge& gauge =
         *std::find_if(module.gauges.begin(), module.gauges.end(),
                       [&](const InspectedGauge& g) { return g.name == name; });
@@ -637,8 +634,8 @@ SheetStatus write_sheets_from_records(const InspectedModule& module,
         << "); drawn from its records\n";
     GaugePlot plot;
     if (!draw_gauge(replica.module(), name, file_bitmaps(module, file, gauge),
-                    *folder, plot, err, left_out))
+                    *run.folder, plot, err, left_out))
       return kSheetNotWritten;
   }
-  return finish(*folder, names, request, stems.size(), out, err);
+  return finish(*run.folder, names, request, stems.size(), out, err);
 }
