@@ -48,15 +48,17 @@ constexpr uint8_t kPngSignature[8] = {0x89, 'P',  'N',  'G',
 // damaged bytes could otherwise ask for gigabytes.
 bool png_chunks_fit(const uint8_t* data, size_t size) {
   size_t at = sizeof kPngSignature;
-  while (size - at >= 12) {
+  // A chunk's length and type are all the decoder needs to size its buffer,
+  // so a chunk is checked as soon as those eight bytes are there.
+  while (size - at >= 8) {
     const uint32_t length = uint32_t(data[at]) << 24 |
                             uint32_t(data[at + 1]) << 16 |
                             uint32_t(data[at + 2]) << 8 | data[at + 3];
-    if (length > size - at - 12) return false;
     if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    if (size - at < 12 || length > size - at - 12) return false;
     at += 12 + size_t(length);
   }
-  return true;  // a file cut between chunks fails in the decoder
+  return true;  // fewer bytes than a chunk's header fail in the decoder
 }
 
 bool is_png(const uint8_t* data, size_t size) {
