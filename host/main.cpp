@@ -18,7 +18,7 @@
 #include "host/inspect/diff.h"
 #include "host/inspect/export_bitmaps.h"
 #include "host/inspect/print.h"
-#include "host/inspect/read_module.h"
+#include "host/module_file/read_module.h"
 #include "host/panel_file/panel_config.h"
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"

@@ -4,8 +4,19 @@
 
 #if defined(_WIN32) && defined(__i386__)
 #define GAUGE_CALL __stdcall
+#elif defined(__i386__)
+// The 32-bit Linux host calls the real module's routines and is called back.
+#define GAUGE_CALL __attribute__((stdcall))
 #else
 #define GAUGE_CALL
+#endif
+
+// A host routine the module calls: on 32-bit Linux it realigns the stack,
+// which Windows code keeps only 4-byte aligned.
+#if defined(__i386__) && defined(__linux__)
+#define HOST_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define HOST_ENTRY
 #endif
 
 // The fixed-layout records are only checked against the simulator's offsets

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "host/core/module_call.h"
 #include "host/core/mouse.h"
 #include "host/core/nearest_names.h"
 #include "host/core/needle.h"
@@ -35,25 +36,25 @@ Host* active_host = nullptr;
 }
 
 template <int Entry>
-void GAUGE_CALL unprovided_service() {
+HOST_ENTRY void GAUGE_CALL unprovided_service() {
   missing_service(Entry);
 }
 
-void GAUGE_CALL lookup_var_service(ModuleVar* var) {
+HOST_ENTRY void GAUGE_CALL lookup_var_service(ModuleVar* var) {
   if (active_host) active_host->service_lookup(var);
 }
 
-int32_t GAUGE_CALL trigger_key_event_service(uint32_t event, uint32_t value) {
+HOST_ENTRY int32_t GAUGE_CALL trigger_key_event_service(uint32_t event, uint32_t value) {
   if (active_host) active_host->service_trigger(event, value);
   return 1;
 }
 
-int32_t GAUGE_CALL panel_window_toggle_service(uint32_t ident) {
+HOST_ENTRY int32_t GAUGE_CALL panel_window_toggle_service(uint32_t ident) {
   if (active_host) active_host->service_toggle(ident);
   return 1;
 }
 
-int32_t GAUGE_CALL execute_calculator_code_service(const char* expression,
+HOST_ENTRY int32_t GAUGE_CALL execute_calculator_code_service(const char* expression,
                                                    double* number,
                                                    int32_t* integer,
                                                    const char** text) {
@@ -180,11 +181,13 @@ UpToThree<ValueSlot> value_slots(ElementHeader* head) {
 // so that a profiler can tell the module's own cost from the host's
 // (scripts/bench.sh counts it).
 [[gnu::noinline]] void send_update_notice(GaugeHeader* header) {
+  ModuleCallNote note("the gauge callback, update notice", header);
   header->callback(header, kNoticeUpdate, nullptr);
 }
 
 [[gnu::noinline]] double element_callback_value(ElementCallback callback,
                                                 ElementHeader* head) {
+  ModuleCallNote note("an element callback", head->gauge);
   return callback(head);
 }
 
@@ -331,7 +334,10 @@ void Host::start() {
   started_ = true;
   active_host = this;
   module_.imports->entries[0].pointer = service_table.data();
-  if (module_.linkage->init) module_.linkage->init();
+  if (module_.linkage->init) {
+    ModuleCallNote note("the module's init routine");
+    module_.linkage->init();
+  }
   for (size_t w = 0; w < panel_.windows.size(); ++w)
     if (panel_.windows[w].visible) set_window(w, true);
   apply_window_actions();
@@ -341,7 +347,10 @@ void Host::stop() {
   if (!started_) return;
   for (size_t w = 0; w < panel_.windows.size(); ++w) set_window(w, false);
   window_actions_.clear();
-  if (module_.linkage->deinit) module_.linkage->deinit();
+  if (module_.linkage->deinit) {
+    ModuleCallNote note("the module's deinit routine");
+    module_.linkage->deinit();
+  }
   module_.imports->entries[0].pointer = nullptr;
   active_host = nullptr;
   started_ = false;
@@ -512,16 +521,20 @@ void Host::set_window(size_t window, bool open) {
     } else if (gauge.installed) {
       gauge.installed = false;
       use_parameter_text(gauge);
-      if (gauge.header->callback)
+      if (gauge.header->callback) {
+        ModuleCallNote note("the gauge callback, kill notice", gauge.header);
         gauge.header->callback(gauge.header, kNoticeKill, nullptr);
+      }
     }
   }
   if (!open) return;
   for (GaugeInstance& gauge : instances_) {
     if (gauge.window != window || !gauge.installed) continue;
     use_parameter_text(gauge);
-    if (gauge.header->callback)
+    if (gauge.header->callback) {
+      ModuleCallNote note("the gauge callback, connect notice", gauge.header);
       gauge.header->callback(gauge.header, kNoticeConnect, nullptr);
+    }
   }
 }
 
@@ -558,8 +571,10 @@ void Host::install(GaugeInstance& gauge) {
   }
   gauge.installed = true;
   use_parameter_text(gauge);
-  if (gauge.header->callback)
+  if (gauge.header->callback) {
+    ModuleCallNote note("the gauge callback, install notice", gauge.header);
     gauge.header->callback(gauge.header, kNoticeInstall, module_.handle);
+  }
 }
 
 void Host::run_frames(int64_t frames) {
@@ -694,6 +709,7 @@ void Host::repeat(GaugeInstance& gauge, const MouseRect* area, int32_t x,
     PointRecord point{x - area->box.x, y - area->box.y, gauge.header,
                       const_cast<MouseRect*>(area)};
     use_parameter_text(gauge);
+    ModuleCallNote note("a mouse callback", gauge.header);
     area->callback(&point, button);
   }
   apply_window_actions();

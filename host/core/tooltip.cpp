@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "host/core/module_call.h"
 #include "host/core/number_text.h"
 
 namespace {
@@ -99,6 +100,7 @@ std::string signed_text(std::string digits, bool negative,
 
 std::string format_argument(const TooltipArg& arg, const Conversion& conv) {
   if (conv.type == 's') {
+    ModuleCallNote note("a tooltip's text callback");
     const char* text = arg.text ? arg.text(0, 0, 0, 0, 0, 0) : nullptr;
     std::string value = windows1252_to_utf8(text ? text : "");
     if (conv.precision >= 0 &&
@@ -106,6 +108,7 @@ std::string format_argument(const TooltipArg& arg, const Conversion& conv) {
       value.resize(static_cast<size_t>(conv.precision));
     return pad(value, conv, false);
   }
+  ModuleCallNote note("a tooltip's number callback");
   double number = arg.number ? arg.number(0, 0, 0, 0, 0, 0) : 0.0;
   if (!std::isfinite(number)) number = 0.0;
   if (conv.type == 'f') {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 
 // One line per change, empty when the two hold the same.
 std::vector<std::string> diff_modules(const InspectedModule& before,

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 
 // The number of pictures written, or -1 with the first failure in `error`.
 int export_bitmaps(const InspectedModule& module, std::span<const uint8_t> file,

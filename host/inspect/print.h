@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 
 // The whole module, or with `gauge` non-empty only that gauge's tables.
 void print_module_text(const InspectedModule& module, const std::string& gauge,

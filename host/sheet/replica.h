@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/core/loader.h"
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 #include "host/render/bitmaps.h"
 
 class GaugeReplica {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/core/loader.h"
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 #include "host/sheet/sheet_data.h"
 
 struct SheetRequest {

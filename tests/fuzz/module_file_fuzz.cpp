@@ -7,7 +7,7 @@
 
 #include "host/inspect/diff.h"
 #include "host/inspect/print.h"
-#include "host/inspect/read_module.h"
+#include "host/module_file/read_module.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InspectResult read = read_module({data, size}, "fuzz.gau");

@@ -15,7 +15,7 @@
 #include "host/inspect/diff.h"
 #include "host/inspect/export_bitmaps.h"
 #include "host/inspect/print.h"
-#include "host/inspect/read_module.h"
+#include "host/module_file/read_module.h"
 #include "host/render/image.h"
 #include "host/render/stb_files.h"
 #include "native_walk.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "host/inspect/read_module.h"
+#include "host/module_file/read_module.h"
 #include "module/linkage.h"
 #include "sound/recordings.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 
 // Bitmaps come from the generated artwork folder (<id>.bmp, whose DIB is
 // what the Windows build stores as a resource), recordings from the

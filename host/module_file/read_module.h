@@ -11,12 +11,18 @@
 #include <variant>
 #include <vector>
 
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 
 using InspectResult = std::variant<InspectedModule, InspectError>;
 
 InspectResult read_module(std::span<const uint8_t> file,
                           const std::string& file_name);
+
+// Only what mapping the module takes: headers, sections, exports, every
+// imported function, base relocations, the TLS directory and resources.
+// The records are not read; the result's `pe` is filled.
+InspectResult read_pe_image(std::span<const uint8_t> file,
+                            const std::string& file_name);
 
 // A resource's contents described: a BITMAP's DIB header, a WAVE's RIFF
 // format and data chunks; a problem noted when they do not read as such.

@@ -1,4 +1,4 @@
-#include "host/inspect/model.h"
+#include "host/module_file/model.h"
 
 #include <iterator>
 #include <map>

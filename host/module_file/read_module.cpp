@@ -1,4 +1,4 @@
-#include "host/inspect/read_module.h"
+#include "host/module_file/read_module.h"
 
 #include <algorithm>
 #include <array>
@@ -250,6 +250,7 @@ class Reader {
   }
 
   InspectResult run();
+  InspectResult run_image();
 
  private:
   bool failed() const { return error_.has_value(); }
@@ -283,6 +284,9 @@ class Reader {
   bool read_headers();
   bool read_exports(uint32_t rva, uint32_t size);
   bool read_imports(uint32_t rva);
+  bool read_import_functions(const std::string& library, uint32_t names_rva,
+                             uint32_t slots_rva);
+  bool read_relocations(uint32_t rva, uint32_t size);
   bool read_resources(uint32_t rva, uint32_t size);
   bool read_resource_directory(uint32_t base_rva, uint32_t size);
   bool read_linkage();
@@ -302,6 +306,8 @@ class Reader {
   uint32_t directory_count_ = 0;
   int records_read_ = 0;  // elements and mouse areas of every gauge
   uint64_t resource_bytes_ = 0;
+  // Whether the imported functions and relocations are read too.
+  bool for_mapping_ = false;
 };
 
 bool Reader::read_file(uint64_t offset, uint64_t size,
@@ -441,6 +447,7 @@ bool Reader::read_headers() {
   pe.image_base = optional.u32(28);
   pe.image_size = optional.u32(56);
   headers_size_ = optional.u32(60);
+  pe.headers_size = headers_size_;
   directory_count_ =
       std::min<uint32_t>({optional.u32(92), 16, (optional_size - 96u) / 8});
   for (uint32_t i = 0; i < directory_count_; ++i)
@@ -532,9 +539,87 @@ bool Reader::read_imports(uint32_t rva) {
     if (!read_text(module_.pe.image_base + d.u32(12), record, name))
       return false;
     module_.pe.imported_libraries.push_back(name);
+    // Without a lookup table of its own the slots hold the names.
+    if (for_mapping_ &&
+        !read_import_functions(name, d.u32(0) != 0 ? d.u32(0) : d.u32(16),
+                               d.u32(16)))
+      return false;
   }
   return fail("import descriptors not ended", "import directory", std::nullopt,
               module_.pe.image_base + rva);
+}
+
+bool Reader::read_import_functions(const std::string& library,
+                                   uint32_t names_rva, uint32_t slots_rva) {
+  constexpr int kMaxImportsPerLibrary = 65536;
+  for (int i = 0; i < kMaxImportsPerLibrary; ++i) {
+    const std::string record = library + " import " + std::to_string(i + 1);
+    Record entry, slot;
+    if (!read_rva(names_rva + 4u * i, 4, record, entry) ||
+        !read_rva(slots_rva + 4u * i, 4, record + " slot", slot))
+      return false;
+    const uint32_t value = entry.u32(0);
+    if (value == 0) return true;
+    PeImport import{.library = library, .name = {}, .ordinal = 0,
+                    .slot = slot.address};
+    if (value & 0x80000000u) {
+      import.ordinal = value & 0xFFFFu;
+    } else {
+      // A hint of two bytes, then the name.
+      if (!read_text(module_.pe.image_base + value + 2, record + " name",
+                     import.name))
+        return false;
+      if (import.name.empty())
+        return fail("empty import name", record, std::nullopt,
+                    module_.pe.image_base + value + 2);
+    }
+    module_.pe.imports.push_back(std::move(import));
+  }
+  return fail("import list not ended", library + " imports", std::nullopt,
+              module_.pe.image_base + names_rva);
+}
+
+// Blocks of a page address and 16-bit entries: a type in the top four bits
+// and the offset in the page below. Only 32-bit fix-ups are meaningful in
+// an i386 image; padding entries (type 0) are skipped.
+bool Reader::read_relocations(uint32_t rva, uint32_t size) {
+  if (rva == 0 || size == 0) return true;
+  uint32_t at = 0;
+  while (size - at >= 8) {
+    Record block;
+    if (!read_rva(rva + at, 8, "base relocation block", block)) return false;
+    const uint32_t page = block.u32(0);
+    const uint32_t block_size = block.u32(4);
+    if (block_size < 8 || block_size > size - at || block_size % 2 != 0)
+      return fail("block of " + std::to_string(block_size) +
+                      " bytes in a directory with " +
+                      std::to_string(size - at) + " left",
+                  "base relocation block", file_offset_of(block.address),
+                  block.address);
+    Record entries;
+    if (!read_rva(rva + at + 8, block_size - 8, "base relocation entries",
+                  entries))
+      return false;
+    for (uint32_t i = 0; i + 2 <= block_size - 8; i += 2) {
+      const uint16_t entry = entries.u16(i);
+      const uint32_t type = entry >> 12;
+      if (type == 0) continue;
+      const uint64_t target = uint64_t(page) + (entry & 0xFFFu);
+      if (type != 3)
+        return fail("relocation type " + std::to_string(type) +
+                        " is not a 32-bit fix-up",
+                    "base relocation entries", std::nullopt,
+                    entries.address + i);
+      if (target + 4 > module_.pe.image_size)
+        return fail("fix-up at " + hex(target) + " outside the image of " +
+                        hex(module_.pe.image_size) + " bytes",
+                    "base relocation entries", std::nullopt,
+                    entries.address + i);
+      module_.pe.relocations.push_back(static_cast<uint32_t>(target));
+    }
+    at += block_size;
+  }
+  return true;
 }
 
 struct ResourceName {
@@ -636,6 +721,12 @@ bool Reader::read_resource_directory(uint32_t base_rva, uint32_t size) {
         return fail(std::to_string(bytes) + " bytes not within the file",
                     record + " data", offset, address);
       ++count;
+      module_.pe.resources.push_back({.type_id = type.name.id,
+                                      .type_name = type.name.name,
+                                      .id = name.name.id,
+                                      .name = name.name.name,
+                                      .address = address,
+                                      .bytes = bytes});
       resource_bytes_ += bytes;
       if (resource_bytes_ > 4 * uint64_t(file_.size()))
         return fail("resources add up to more than four times the file",
@@ -1037,6 +1128,26 @@ InspectResult Reader::run() {
   return std::move(module_);
 }
 
+InspectResult Reader::run_image() {
+  for_mapping_ = true;
+  if (file_.size() > kMaxModuleFileBytes)
+    fail("larger than " + std::to_string(kMaxModuleFileBytes >> 20) + " MiB",
+         "file");
+  if (!failed() && read_headers()) {
+    const auto dir = [&](uint32_t i) {
+      return i < directory_count_ ? directories_[i]
+                                  : std::pair<uint32_t, uint32_t>{0, 0};
+    };
+    module_.pe.tls_directory =
+        dir(9).first != 0 ? module_.pe.image_base + dir(9).first : 0;
+    read_exports(dir(0).first, dir(0).second) && read_imports(dir(1).first) &&
+        read_resources(dir(2).first, dir(2).second) &&
+        read_relocations(dir(5).first, dir(5).second);
+  }
+  if (error_) return *error_;
+  return std::move(module_);
+}
+
 }  // namespace
 
 void describe_bitmap(std::span<const uint8_t> bytes, BitmapResource& b) {
@@ -1097,6 +1208,11 @@ void describe_recording(std::span<const uint8_t> bytes, RecordingResource& r) {
 InspectResult read_module(std::span<const uint8_t> file,
                           const std::string& file_name) {
   return Reader(file, file_name).run();
+}
+
+InspectResult read_pe_image(std::span<const uint8_t> file,
+                            const std::string& file_name) {
+  return Reader(file, file_name).run_image();
 }
 
 bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {

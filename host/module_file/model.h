@@ -38,16 +38,44 @@ struct PeExport {
   uint32_t address = 0;
 };
 
+// One function a module imports: the library and name (or ordinal) it asks
+// for, and the address of the slot the loader fills.
+struct PeImport {
+  std::string library;
+  std::string name;      // empty for an import by ordinal
+  uint32_t ordinal = 0;  // only for an import by ordinal
+  uint32_t slot = 0;
+};
+
+// A resource's place in the image: its type and name each an identifier
+// (id >= 0) or a text, and where its bytes lie once mapped.
+struct PeResource {
+  int64_t type_id = -1;
+  std::string type_name;
+  int64_t id = -1;
+  std::string name;
+  uint32_t address = 0;
+  uint32_t bytes = 0;
+};
+
 struct PeSummary {
   uint16_t machine = 0;
   uint16_t characteristics = 0;
   uint32_t image_base = 0;
   uint32_t image_size = 0;
+  uint32_t headers_size = 0;
   uint32_t entry_point = 0;  // 0: none
   uint64_t file_size = 0;
   std::vector<PeSection> sections;
   std::vector<PeExport> exports;
   std::vector<std::string> imported_libraries;
+  std::vector<PeResource> resources;
+  // Read only for a module about to be mapped (read_pe_image): every
+  // imported function, the 32-bit words the base relocations fix up, and
+  // the TLS directory's address (0: none).
+  std::vector<PeImport> imports;
+  std::vector<uint32_t> relocations;
+  uint32_t tls_directory = 0;
 };
 
 using FieldValue = std::variant<int64_t, double, std::string>;

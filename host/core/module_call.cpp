@@ -1,0 +1,3 @@
+#include "host/core/module_call.h"
+
+ModuleCall current_module_call;
