@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures what a frame costs in the module, the host and the renderer, and
-# what loading the module costs under Wine, on the sample panel with every
+# what loading the module costs under Wine and in the linux32 host (P5, H2:
+# natively or under qemu-i386, the row says which), on the sample panel with every
 # window open, and what the live panel costs as its page shows it in
 # Chromium (benchmarks/serve_bench.mjs); prints one Markdown table
 # (BENCHMARKS.md says what each row counts). Not a test: nothing here passes
@@ -20,6 +21,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 release="$root/build/release"
 windows="${BENCH_WINDOWS_BUILD:-$root/build/windows}"
+linux32="${BENCH_LINUX32_BUILD:-$root/build/linux32}"
 jobs=$(nproc)
 [ "$jobs" -gt 8 ] && jobs=8
 
@@ -50,6 +52,13 @@ if [ ! -f "$windows/CMakeCache.txt" ]; then
 fi
 cmake --build "$windows" -j"$jobs" \
   --target corvelain_instr corvelain_host bare_program >/dev/null
+if [ ! -f "$linux32/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$linux32" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/linux-i386.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DWINDOWS_BUILD="$windows" >/dev/null
+fi
+cmake --build "$linux32" -j"$jobs" --target corvelain_host bare_program \
+  >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -148,6 +157,25 @@ if [ -z "$p3_unmeasured" ]; then
     --script "$all_windows")
 fi
 
+# P5 and H2: the linux32 host on the real module, natively or under
+# qemu-i386 as scripts/run32.sh chooses, whole processes, median of several.
+run32_how=$(bash "$root/scripts/run32.sh" --how)
+run32_time() {
+  local runs=() start
+  for _ in $(seq "$wine_runs"); do
+    start=$(now_ns)
+    bash "$root/scripts/run32.sh" "$@" >/dev/null 2>&1
+    runs+=($(($(now_ns) - start)))
+  done
+  printf '%s\n' "${runs[@]}" | median
+}
+linux32_bare_ns=$(run32_time "$linux32/benchmarks/bare_program")
+linux32_loaded_ns=$(run32_time "$linux32/host/corvelain_host" --panel "$panel" \
+  --script "$all_windows")
+h2_ns=$(run32_time "$linux32/host/corvelain_host" --panel "$panel" \
+  --script "$h1_script")
+h2=$(awk -v f="$host_frames" -v ns="$h2_ns" 'BEGIN { printf "%.0f", f / 18 / (ns / 1e9) }')
+
 # P4: the module file and what it carries.
 gau_bytes=$(stat -c %s "$windows/Corvelain_Instr.gau")
 bitmap_count=$(find "$windows/generated/artwork" -name '*.bmp' | wc -l)
@@ -214,6 +242,8 @@ if [ -n "$p3_unmeasured" ]; then
 else
   echo "| P3 | $p3_what | $(ms $((loaded_ns - bare_ns))) ($(ms "$loaded_ns") against $(ms "$bare_ns"), ratio $(awk -v a="$loaded_ns" -v b="$bare_ns" 'BEGIN { printf "%.2f", a / b }'), median of $wine_runs) | at most 300 ms |"
 fi
+echo "| P5 | linux32 ($run32_how): host mapping the real module and installing every gauge, less a bare linux32 program | $(ms $((linux32_loaded_ns - linux32_bare_ns))) ($(ms "$linux32_loaded_ns") against $(ms "$linux32_bare_ns"), median of $wine_runs) | - |"
+echo "| H2 | linux32 ($run32_how): headless host on the real module, full sample panel, no pictures ($host_frames frames, whole process) | $h2 x real time ($(ms "$h2_ns")) | - |"
 echo "| P4 | Corvelain_Instr.gau | $(kib "$gau_bytes") | - |"
 echo "| P4 | its bitmaps ($bitmap_count) and recordings ($wave_count) | $(kib "$bitmap_bytes") and $(kib "$wave_bytes") | - |"
 if [ -n "$serve_unmeasured" ]; then

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds both builds and runs the main job: the sample
+# Sets the machine up, builds the builds and runs the main job: the sample
 # panel in the Windows host under Wine, loading the real module. Where this
 # machine cannot run 32-bit programs (scripts/win32-probe.sh) it says why and
-# runs the same job on the native build, the module linked into the host.
+# runs the same job on the real module through the linux32 host, which maps
+# it itself, under qemu-i386.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -12,8 +13,8 @@ bash "$root/scripts/build.sh"
 if why=$(bash "$root/scripts/win32-probe.sh"); then
   host=("$root/scripts/wine-run.sh" "$root/build/windows/corvelain_host.exe")
 else
-  echo "main: $why; running the sample panel on the native build instead"
-  host=("$root/build/native/host/corvelain_host")
+  echo "main: $why; running the sample panel on the real module through the linux32 host, $(bash "$root/scripts/run32.sh" --how)"
+  host=("$root/scripts/run32.sh" "$root/build/linux32/host/corvelain_host")
 fi
 
 # The sample panel through a short scripted session.

@@ -2,7 +2,7 @@
 # Installs what the builds and tests need on a Debian 12 machine: compilers,
 # GoogleTest, Google Benchmark, cairo for the artwork, stb and the Liberation
 # fonts for the renderer, nlohmann-json for inspect's JSON, the MinGW cross
-# compiler, Chromium for the live panel page's browser tests and their npm
+# compiler, the 32-bit Linux compilers and qemu-i386 for the linux32 host, Chromium for the live panel page's browser tests and their npm
 # packages, 32-bit Wine, a virtual X server and the ALSA pieces Wine's
 # DirectSound opens (these last three only where the machine runs 32-bit
 # programs). Only what is missing is
@@ -15,6 +15,7 @@ packages=(
   cmake g++ googletest libgtest-dev libbenchmark-dev clang-format clang
   libcairo2-dev libstb-dev fonts-liberation2 nlohmann-json3-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
+  gcc-multilib g++-multilib qemu-user
   alsa-utils
   valgrind
   chromium

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets the machine up and builds where needed, then runs every test: the
-# native build's, then the Windows build's under Wine. Both always run; the
-# exit status is non-zero if either had a failure.
+# native build's, the Windows build's under Wine, then the linux32 build's
+# (the real module mapped by the 32-bit Linux host, natively or under
+# qemu-i386). All always run; the exit status is non-zero if any had a
+# failure.
 #
 # Where this machine cannot run 32-bit programs (scripts/win32-probe.sh), the
 # Windows build is still built and its checks that run no Windows program
@@ -29,4 +31,7 @@ skipped=$(grep -c '(Skipped)$' "$log" || true)
 if [ "$skipped" -gt 0 ]; then
   echo "test: $skipped Windows checks skipped${why:+: $why}"
 fi
+echo "test: the linux32 build's checks, the real module mapped by its own" \
+  "loader, $(bash "$root/scripts/run32.sh" --how)"
+ctest --test-dir "$root/build/linux32" --output-on-failure || status=1
 exit $status
