@@ -7,6 +7,8 @@
 #   panel_background  the image reader of the panels' window backgrounds
 #   module_file     the module file reader (inspect) and its printers
 #   http_request    the live server's HTTP request parser and formatters
+#   module_loader   the linux32 loader's mapping, relocations and import
+#                   binding of damaged modules (never running them)
 # Usage: scripts/fuzz.sh [--time SECONDS | RUNS] [TARGET...]
 # (default 1000000 runs of every target). Each run starts from the corpus
 # committed in tests/fuzz/corpus/TARGET and the inputs earlier runs kept in
@@ -17,7 +19,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/fuzz"
 all_targets=(panel_config parameter_text registration scenario
-  panel_background module_file http_request)
+  panel_background module_file http_request module_loader)
 
 limit=(-runs=1000000)
 if [[ "${1:-}" == "--time" ]]; then
@@ -50,6 +52,8 @@ for target in "${targets[@]}"; do
   seeds=()
   if [[ "$target" == panel_config ]]; then
     find "$root/host/sample" "$root/tests" -name '*.cfg' -exec cp {} "$corpus/" \;
+  elif [[ "$target" == module_loader ]]; then
+    seeds=("$root/tests/fuzz/corpus/module_file")
   else
     seeds=("$root/tests/fuzz/corpus/$target")
   fi
@@ -59,7 +63,7 @@ for target in "${targets[@]}"; do
     registration) max_len=512 ;;
     parameter_text) max_len=128 ;;
     panel_background) max_len=4096 ;;
-    module_file) max_len=8192 ;;
+    module_file | module_loader) max_len=8192 ;;
     http_request) max_len=12288 ;;
   esac
   echo "== $target"

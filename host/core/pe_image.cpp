@@ -48,7 +48,7 @@ bool lay_out_image(std::span<const uint8_t> file, const PeSummary& pe,
   // copies are clamped again so that no summary can make them overrun.
   const uint64_t headers =
       std::min<uint64_t>({pe.headers_size, file.size(), image.size()});
-  std::memcpy(image.data(), file.data(), headers);
+  if (headers > 0) std::memcpy(image.data(), file.data(), headers);
   for (const PeSection& s : pe.sections) {
     const uint64_t rva = uint64_t(s.address) - pe.image_base;
     if (s.address < pe.image_base || rva > image.size()) continue;

@@ -3,11 +3,12 @@
 # exercised on any machine by forcing the probe's answer
 # (CORVELAIN_NO_WIN32=1), once each and cheaply:
 # - scripts/main.sh exits 0, says why once, and writes the sample panel's
-#   pictures from the native build;
+#   pictures from the real module through the linux32 host;
 # - the Windows build's suite runs its checks that run no Windows program
 #   and reports every other one as skipped, failing nothing;
-# - scripts/bench.sh --quick prints every row, P3 "not measured".
-# Expects both builds built (scripts/test.sh has run). Prints
+# - scripts/bench.sh --quick prints every row, P3 "not measured", P5 and
+#   H2 measured under qemu-i386.
+# Expects the builds built (scripts/test.sh has run). Prints
 # "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -35,6 +36,8 @@ rm -rf "$pictures"
 bash "$root/scripts/main.sh" >"$work/main.out" 2>&1
 check "main.sh exits 0 (status $?)" test $? -eq 0
 check "main.sh says why once" test "$(count_lines "$sentence" "$work/main.out")" -eq 1
+check "main.sh runs the real module through the linux32 host under qemu-i386" \
+  grep -q -F "running the sample panel on the real module through the linux32 host, emulated by qemu-i386" "$work/main.out"
 for picture in main_panel_cold main_panel_day main_panel_night radio_stack_off \
   radio_stack_on radio_stack_night throttle_quadrant_day fuel_day \
   electricity_day throttle_quadrant_night electricity_night; do
@@ -65,12 +68,14 @@ check "the closing list names the skipped checks" \
 # The benchmarks, briefly.
 bash "$root/scripts/bench.sh" --quick >"$work/bench.out" 2>&1
 check "bench.sh exits 0 (status $?)" test $? -eq 0
-for figure in P1 H1 C1 P2 P3 P4; do
+for figure in P1 H1 C1 P2 P3 P4 P5 H2; do
   check "bench.sh prints $figure" grep -q "^| $figure |" "$work/bench.out"
 done
 check "bench.sh says P3 is not measured, and why" \
   grep -q -F "| P3 | under Wine: host loading the module and installing every gauge, less a bare program | not measured: $sentence |" \
   "$work/bench.out"
+check "bench.sh says P5 and H2 ran under qemu-i386" \
+  test "$(grep -c '^| \(P5\|H2\) | linux32 (emulated by qemu-i386)' "$work/bench.out")" -eq 2
 
 if [ $failed -ne 0 ]; then
   cat "$work"/*.out
