@@ -7,16 +7,14 @@
 //   bitmap_check MODULE ARTWORK_DIR
 //
 // Prints one line per failed check and closes with "N passed, N failed".
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "module_access.h"
 
 namespace {
 
@@ -117,16 +115,6 @@ std::set<int32_t> named_bitmaps(Address linkage) {
   return ids;
 }
 
-BOOL CALLBACK collect(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
-  auto* ids = reinterpret_cast<std::set<int32_t>*>(found);
-  if (IS_INTRESOURCE(name))
-    ids->insert(static_cast<int32_t>(reinterpret_cast<uintptr_t>(name)));
-  else
-    expect(false, std::string("BITMAP resource \"") + name + "\"",
-           "named by text, not by number");
-  return TRUE;
-}
-
 std::vector<uint8_t> read_file(const std::string& path) {
   std::vector<uint8_t> bytes;
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -145,24 +133,38 @@ uint32_t le32(const std::vector<uint8_t>& bytes, size_t at) {
   return v;
 }
 
+uint16_t u16(Address at, size_t offset) {
+  uint16_t v;
+  std::memcpy(&v, at + offset, sizeof v);
+  return v;
+}
+
+// The DIB header's fields.
+constexpr uint32_t kDibHeaderBytes = 40;
+constexpr size_t kDibWidth = 4;
+constexpr size_t kDibHeight = 8;
+constexpr size_t kDibPlanes = 12;
+constexpr size_t kDibBitCount = 14;
+constexpr size_t kDibCompression = 16;
+constexpr uint32_t kUncompressed = 0;
+
 // The resource is a DIB: the 40-byte header and the rows, as the generated
 // file holds them after its 14-byte file header.
-void check_resource(HMODULE module, int32_t id, const std::string& dir) {
+void check_resource(const ModuleImage& module, int32_t id,
+                    const std::string& dir) {
   const std::string what = "BITMAP " + std::to_string(id);
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id),
-                              reinterpret_cast<LPCSTR>(RT_BITMAP));
-  if (!expect(found != nullptr, what, "FindResource failed")) return;
-  const DWORD size = SizeofResource(module, found);
-  HGLOBAL loaded = LoadResource(module, found);
-  const auto* data =
-      static_cast<const uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-  if (!expect(data != nullptr && size >= sizeof(BITMAPINFOHEADER), what,
+  const ResourceBytes resource = module_bitmap(module, id);
+  if (!expect(resource.found, what, "FindResource failed")) return;
+  const uint32_t size = resource.size;
+  const Address data = resource.data;
+  if (!expect(data != nullptr && size >= kDibHeaderBytes, what,
               "cannot be loaded"))
     return;
-  BITMAPINFOHEADER info;
-  std::memcpy(&info, data, sizeof info);
-  expect(info.biSize == 40 && info.biPlanes == 1 && info.biBitCount == 24 &&
-             info.biCompression == BI_RGB,
+  const auto dib_width = static_cast<int32_t>(u32(data, kDibWidth));
+  const auto dib_height = static_cast<int32_t>(u32(data, kDibHeight));
+  expect(u32(data, 0) == kDibHeaderBytes && u16(data, kDibPlanes) == 1 &&
+             u16(data, kDibBitCount) == 24 &&
+             u32(data, kDibCompression) == kUncompressed,
          what, "not an uncompressed 24-bit DIB");
 
   const std::vector<uint8_t> file =
@@ -171,8 +173,8 @@ void check_resource(HMODULE module, int32_t id, const std::string& dir) {
     return;
   const int32_t width = static_cast<int32_t>(le32(file, 18));
   const int32_t height = static_cast<int32_t>(le32(file, 22));
-  expect(info.biWidth == width && info.biHeight == height, what,
-         std::to_string(info.biWidth) + " x " + std::to_string(info.biHeight) +
+  expect(dib_width == width && dib_height == height, what,
+         std::to_string(dib_width) + " x " + std::to_string(dib_height) +
              ", generated " + std::to_string(width) + " x " +
              std::to_string(height));
   const size_t dib_bytes = file.size() - 14;
@@ -182,26 +184,25 @@ void check_resource(HMODULE module, int32_t id, const std::string& dir) {
 }
 
 int run(const char* path, const std::string& dir) {
-  const HMODULE module = LoadLibraryA(path);
-  if (!expect(module != nullptr, std::string("load ") + path,
-              "error " + std::to_string(GetLastError())))
+  ModuleImage module;
+  std::string error;
+  if (!expect(open_module(path, module, error), std::string("load ") + path,
+              error))
     return 1;
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      reinterpret_cast<Address>(module) + dos->e_lfanew);
-  image.begin = reinterpret_cast<Address>(module);
-  image.end = image.begin + nt->OptionalHeader.SizeOfImage;
-  const Address linkage = reinterpret_cast<Address>(
-      reinterpret_cast<uintptr_t>(GetProcAddress(module, "Linkage")));
+  image.begin = module.begin;
+  image.end = module.end;
+  const Address linkage = module_export(module, "Linkage");
   if (!expect(inside(linkage, kLinkageGauges + 4 * kMaxGauges),
               "Linkage export", "missing or outside the module"))
     return 1;
 
   const std::set<int32_t> named = named_bitmaps(linkage);
   expect(!named.empty(), "elements", "name no bitmaps");
-  std::set<int32_t> stored;
-  EnumResourceNamesA(module, reinterpret_cast<LPCSTR>(RT_BITMAP), collect,
-                     reinterpret_cast<LONG_PTR>(&stored));
+  const ResourceNames names = module_bitmap_names(module);
+  for (const std::string& text : names.texts)
+    expect(false, "BITMAP resource \"" + text + "\"",
+           "named by text, not by number");
+  const std::set<int32_t> stored(names.ids.begin(), names.ids.end());
   for (int32_t id : named)
     expect(stored.count(id) == 1, "BITMAP " + std::to_string(id),
            "named by an element but not stored");
@@ -210,15 +211,14 @@ int run(const char* path, const std::string& dir) {
            "stored but named by no element");
   for (int32_t id : stored) check_resource(module, id, dir);
   std::printf("%zu bitmaps named, %zu stored\n", named.size(), stored.size());
-  FreeLibrary(module);
+  close_module(module);
   return failed == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Plain newlines: the closing line is read by machines.
-  _setmode(_fileno(stdout), _O_BINARY);
+  use_plain_newlines();
   if (argc != 3) {
     std::fprintf(stderr, "usage: bitmap_check MODULE ARTWORK_DIR\n");
     return 2;

@@ -12,10 +12,6 @@
 // With --list it only lists the gauges it finds. With --expect it checks the
 // named gauge's notices (as "2, 12") and recording (0 for none) against the
 // given ones in place of its row.
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -27,6 +23,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "module_access.h"
 
 namespace {
 
@@ -2255,22 +2253,22 @@ void log_service(const std::string& call) {
   service_log += call;
 }
 
-int32_t __stdcall panel_window_toggle(uint32_t window) {
+int32_t CALLED_BY_MODULE panel_window_toggle(uint32_t window) {
   log_service("panel_window_toggle(" + std::to_string(window) + ")");
   return 0;
 }
-int32_t __stdcall trigger_key_event(uint32_t event, uint32_t value) {
+int32_t CALLED_BY_MODULE trigger_key_event(uint32_t event, uint32_t value) {
   log_service("trigger_key_event(" + std::to_string(event) + ", " +
               std::to_string(value) + ")");
   return 0;
 }
-void __stdcall lookup_var(void* var) {
+void CALLED_BY_MODULE lookup_var(void* var) {
   int32_t token;
   std::memcpy(&token, var, sizeof token);
   log_service("lookup_var(" + std::to_string(token) + ")");
   std::memset(static_cast<uint8_t*>(var) + 12, 0, 8);
 }
-int32_t __stdcall execute_calculator_code(const char* expression,
+int32_t CALLED_BY_MODULE execute_calculator_code(const char* expression,
                                           double* number_result, int32_t*,
                                           const char** text_result) {
   log_service(std::string("execute_calculator_code(") + expression + ")");
@@ -2282,7 +2280,7 @@ int32_t __stdcall execute_calculator_code(const char* expression,
 // Every other entry records its number, so that a call through an entry the
 // module should not use shows up instead of jumping to nowhere.
 template <int kEntry>
-void __stdcall unused_service() {
+void CALLED_BY_MODULE unused_service() {
   log_service("service " + std::to_string(kEntry));
 }
 
@@ -2304,8 +2302,8 @@ std::array<void*, kServiceCount> services = [] {
   return table;
 }();
 
-using ModuleRoutine = void(__stdcall*)();
-using ElementCallback = double(__stdcall*)(const void* element);
+using ModuleRoutine = void(MODULE_CALL*)();
+using ElementCallback = double(MODULE_CALL*)(const void* element);
 
 void check_call(const CallRow& call, const std::vector<FoundGauge>& gauges) {
   std::string what = std::string(call.gauge) + " element " +
@@ -2347,115 +2345,18 @@ void check_call(const CallRow& call, const std::vector<FoundGauge>& gauges) {
 // Installing, updating and killing every gauge: which host notices its gauge
 // callback acts on, and which recording its install loads. The module's own
 // imports of FindResourceA and DirectSoundCreate go through recorders that
-// then call the real functions, so the sound engine runs on the system's
+// then call the real functions, so the sound engine runs on the platform's
 // DirectSound as it does in the simulator.
 
-int import_calls = 0;
-std::vector<int> waves_asked;
-void* real_find_resource = nullptr;
-void* real_create_sound = nullptr;
-
-HRSRC WINAPI find_resource(HMODULE module, LPCSTR name, LPCSTR type) {
-  ++import_calls;
-  if (!IS_INTRESOURCE(type) && std::strcmp(type, "WAVE") == 0)
-    waves_asked.push_back(
-        IS_INTRESOURCE(name)
-            ? static_cast<int>(reinterpret_cast<uintptr_t>(name))
-            : -1);
-  return reinterpret_cast<decltype(&find_resource)>(real_find_resource)(
-      module, name, type);
+void hook_imports(const ModuleImage& module) {
+  for (const WatchedImport& watched : watch_imports(module))
+    expect_eq(std::string("module imports ") + watched.name, watched.slots, 1);
 }
 
-HRESULT WINAPI create_sound(const GUID* device, void** created, void* outer) {
-  ++import_calls;
-  return reinterpret_cast<decltype(&create_sound)>(real_create_sound)(
-      device, created, outer);
-}
-
-struct Hook {
-  const char* name;
-  void* recorder;
-  void** real;
-};
-
-const Hook kHooks[] = {
-    {"FindResourceA", reinterpret_cast<void*>(&find_resource),
-     &real_find_resource},
-    {"DirectSoundCreate", reinterpret_cast<void*>(&create_sound),
-     &real_create_sound},
-};
-
-const IMAGE_NT_HEADERS* nt_headers() {
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.begin);
-  return reinterpret_cast<const IMAGE_NT_HEADERS*>(image.begin + dos->e_lfanew);
-}
-
-// Points the module's import slots of the hooked functions at the recorders.
-void hook_imports() {
-  const IMAGE_DATA_DIRECTORY& imports =
-      nt_headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  std::array<int, std::size(kHooks)> found{};
-  const auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
-      image.begin + imports.VirtualAddress);
-  for (; imports.VirtualAddress != 0 && library->Name != 0; ++library) {
-    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(
-        image.begin + library->OriginalFirstThunk);
-    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(
-        const_cast<uint8_t*>(image.begin) + library->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slot) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      const auto* import = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-          image.begin + names->u1.AddressOfData);
-      for (size_t h = 0; h < std::size(kHooks); ++h) {
-        if (std::strcmp(reinterpret_cast<const char*>(import->Name),
-                        kHooks[h].name) != 0)
-          continue;
-        DWORD protection = 0;
-        VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-        *kHooks[h].real = reinterpret_cast<void*>(slot->u1.Function);
-        slot->u1.Function = reinterpret_cast<uintptr_t>(kHooks[h].recorder);
-        VirtualProtect(slot, sizeof *slot, protection, &protection);
-        ++found[h];
-      }
-    }
-  }
-  for (size_t h = 0; h < std::size(kHooks); ++h)
-    expect_eq(std::string("module imports ") + kHooks[h].name, found[h], 1);
-}
-
-// The module's writable data, as one copy to compare before and after a
-// call: its sections marked writable, less the import slots (hooked here)
-// and the resources (the linker marks them writable; the module only reads
-// them).
-struct Span {
-  Address at;
-  size_t bytes;
-};
 std::vector<Span> writable_spans;
 
-void find_writable_spans() {
-  const IMAGE_NT_HEADERS* nt = nt_headers();
-  std::vector<Span> skipped;
-  for (int directory :
-       {IMAGE_DIRECTORY_ENTRY_IAT, IMAGE_DIRECTORY_ENTRY_RESOURCE}) {
-    const IMAGE_DATA_DIRECTORY& d = nt->OptionalHeader.DataDirectory[directory];
-    if (d.Size != 0)
-      skipped.push_back({image.begin + d.VirtualAddress, d.Size});
-  }
-  std::sort(skipped.begin(), skipped.end(),
-            [](const Span& a, const Span& b) { return a.at < b.at; });
-  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-    if ((section->Characteristics & IMAGE_SCN_MEM_WRITE) == 0) continue;
-    Address at = image.begin + section->VirtualAddress;
-    const Address end = at + section->Misc.VirtualSize;
-    for (const Span& skip : skipped) {
-      if (skip.at + skip.bytes <= at || skip.at >= end) continue;
-      if (skip.at > at) writable_spans.push_back({at, size_t(skip.at - at)});
-      at = std::min(end, skip.at + skip.bytes);
-    }
-    if (at < end) writable_spans.push_back({at, size_t(end - at)});
-  }
+void find_writable_spans(const ModuleImage& module) {
+  writable_spans = module_writable_spans(module);
   expect(!writable_spans.empty(), "module sections", "none is writable");
 }
 
@@ -2494,7 +2395,7 @@ constexpr ParameterRow kParameters[] = {
 // that a wrong row fails.
 GaugeRow replaced_row = {"", 0, nullptr, {}, 0, 0};
 
-using GaugeCallback = void(__stdcall*)(const void* gauge, int32_t notice,
+using GaugeCallback = void(MODULE_CALL*)(const void* gauge, int32_t notice,
                                        void* extra);
 
 std::string joined(const std::vector<int>& numbers) {
@@ -2503,7 +2404,7 @@ std::string joined(const std::vector<int>& numbers) {
   return text;
 }
 
-void check_notices(const FoundGauge& gauge, HMODULE module,
+void check_notices(const FoundGauge& gauge, void* module,
                    const GaugeRow& expected) {
   const Address slot = ptr(gauge.header, 0x54);
   if (slot == nullptr || expected.notices == nullptr) return;
@@ -2522,18 +2423,18 @@ void check_notices(const FoundGauge& gauge, HMODULE module,
   std::vector<int> installed_waves;
   for (int32_t notice : kNoticeOrder) {
     service_log.clear();
-    import_calls = 0;
-    waves_asked.clear();
+    import_watch = {};
     const std::vector<uint8_t> before = writable_copy();
     callback(gauge.header, notice, module);
-    if (!service_log.empty() || import_calls != 0 || writable_copy() != before)
+    if (!service_log.empty() || import_watch.calls != 0 ||
+        writable_copy() != before)
       acted.push_back(notice);
     if (notice == 2)
-      installed_waves = waves_asked;
+      installed_waves = import_watch.waves_asked;
     else
-      expect(waves_asked.empty(),
+      expect(import_watch.waves_asked.empty(),
              gauge.name + " notice " + std::to_string(notice),
-             "asked for WAVE " + joined(waves_asked));
+             "asked for WAVE " + joined(import_watch.waves_asked));
   }
   std::memset(parameter_slot, 0, 4);
 
@@ -2552,35 +2453,19 @@ void check_notices(const FoundGauge& gauge, HMODULE module,
              (wanted.empty() ? std::string("none") : joined(wanted)));
 }
 
-// The sound engine looks for the simulator's main window by class.
-HWND create_simulator_window() {
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = DefWindowProcA;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "FS98MAIN";
-  RegisterClassA(&window_class);
-  return CreateWindowA("FS98MAIN", "layout_check", WS_OVERLAPPEDWINDOW, 0, 0,
-                       320, 200, nullptr, nullptr, window_class.hInstance,
-                       nullptr);
-}
-
 int run(const char* path, bool list_only) {
-  const HMODULE module = LoadLibraryA(path);
-  if (!expect(module != nullptr, std::string("load ") + path,
-              "error " + std::to_string(GetLastError())))
+  ModuleImage module;
+  std::string error;
+  if (!expect(open_module(path, module, error), std::string("load ") + path,
+              error))
     return 1;
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      reinterpret_cast<Address>(module) + dos->e_lfanew);
-  image.begin = reinterpret_cast<Address>(module);
-  image.end = image.begin + nt->OptionalHeader.SizeOfImage;
-  hook_imports();
-  find_writable_spans();
+  image.begin = module.begin;
+  image.end = module.end;
+  hook_imports(module);
+  find_writable_spans(module);
 
-  const Address import_table = reinterpret_cast<Address>(
-      reinterpret_cast<uintptr_t>(GetProcAddress(module, "ImportTable")));
-  const Address linkage = reinterpret_cast<Address>(
-      reinterpret_cast<uintptr_t>(GetProcAddress(module, "Linkage")));
+  const Address import_table = module_export(module, "ImportTable");
+  const Address linkage = module_export(module, "Linkage");
   const bool found =
       expect_in_image("ImportTable export", import_table, 16) &
       expect_in_image("Linkage export", linkage, 0x18 + 4 * (kGaugeCount + 1));
@@ -2661,8 +2546,7 @@ int run(const char* path, bool list_only) {
     expect(service_log.empty(), "init and deinit routines",
            "called services: " + service_log);
   }
-  const HWND window = create_simulator_window();
-  expect(window != nullptr, "simulator window", "cannot be created");
+  expect(open_simulator_window(), "simulator window", "cannot be created");
   bool replaced = replaced_row.name[0] == '\0';
   for (const FoundGauge& gauge : gauges) {
     if (gauge.row == nullptr) continue;
@@ -2672,23 +2556,22 @@ int run(const char* path, bool list_only) {
       expected.recording = replaced_row.recording;
       replaced = true;
     }
-    check_notices(gauge, module, expected);
+    check_notices(gauge, module.handle, expected);
   }
   expect(replaced, std::string("--expect ") + replaced_row.name,
          "no such gauge");
-  DestroyWindow(window);
+  close_simulator_window();
 
   expect(ptr(import_table, 4) == table_address, "ImportTable entry 0 pointer",
          "the module changed the stored service table");
-  expect(FreeLibrary(module) != 0, "unload", "FreeLibrary failed");
+  expect(close_module(module), "unload", "FreeLibrary failed");
   return failed == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Plain newlines: the closing line is read by machines.
-  _setmode(_fileno(stdout), _O_BINARY);
+  use_plain_newlines();
   bool list_only = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {

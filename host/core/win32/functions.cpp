@@ -103,7 +103,7 @@ struct ProvidedFunction {
   const void* address;
 };
 
-constexpr ProvidedFunction kProvided[] = {
+const ProvidedFunction kProvided[] = {
     {.library = "dsound.dll",
      .name = "DirectSoundCreate",
      .address = reinterpret_cast<const void*>(&dsound::direct_sound_create)},
@@ -272,7 +272,7 @@ constexpr ProvidedFunction kProvided[] = {
      .name = "mmioRead",
      .address = reinterpret_cast<const void*>(&winmm::mmio_read)},
 };
-static_assert(std::size(kProvided) == 54);
+static_assert(sizeof kProvided / sizeof kProvided[0] == 54);
 
 std::string lower(const std::string& text) {
   std::string result = text;
