@@ -78,7 +78,8 @@ constexpr FailureEntry electrical_and_vacuum_failures[] = {
 
 double GAUGE_CALL oil_valve_gate(ElementHeader* head) {
   if (oil_valve_open == 0) return kOilPressureValveShut;
-  return element_as<NeedleElement>(head)->source.value.number;
+  // A reading the simulator cannot give is no pressure, never handed on.
+  return finite_or(element_as<NeedleElement>(head)->source.value.number, 0.0);
 }
 
 double GAUGE_CALL carburetor_reading(ElementHeader*) {

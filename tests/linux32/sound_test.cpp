@@ -57,18 +57,21 @@ TEST(RealModuleSound, PlaysItsRecordingsAndReleasesEverything) {
     auto created = Host::create(module, std::get<PanelConfig>(parsed));
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Host>>(created));
     auto host = std::move(std::get<std::unique_ptr<Host>>(created));
+    // The radio head latches on only with its bus powered.
+    constexpr int32_t kAvionicsBusVolts = 755;
+    host->aircraft().set_model_enabled(false);
+    host->aircraft().set(kAvionicsBusVolts, 28);
     host->start();
     host->run_frames(1);
     host->press(*host->find_instance("Battery_Switch", 1), 5, 5,
                 kMouseLeftSingle);
     host->run_frames(1);
-    // The radio's power switch, then its knobs once powered.
-    for (int y = 10; y < 130; y += 20)
-      for (int x = 10; x < 350; x += 20) {
-        host->press(*host->find_instance("Radio_COM", 1), x, y,
-                    kMouseLeftSingle);
-        host->run_frames(1);
-      }
+    // The radio's main switch, then a step of its knob.
+    for (const auto& [x, y] : {std::pair{79, 87}, std::pair{278, 20}}) {
+      host->press(*host->find_instance("Radio_COM", 1), x, y,
+                  kMouseLeftSingle);
+      host->run_frames(1);
+    }
     host->stop();
   }
   const SoundCounts counts = win32_sound_counts();

@@ -6,7 +6,7 @@
 # at the start with status 2, naming file and line.
 # Usage: serve_program_test.sh CORVELAIN_HOST PANEL_FILE [RUNNER]
 # With RUNNER (scripts/wine-run.sh) the Windows host runs under Wine, loading
-# the real module; where Wine cannot run, the runner's "SKIPPED: " line is
+# the real module, and with scripts/run32.sh the linux32 host maps it; where Wine cannot run, the runner's "SKIPPED: " line is
 # passed on with status 77.
 set -uo pipefail
 host="$1" panel="$2" runner="${3:-}"
@@ -63,9 +63,10 @@ for target in '/sheets/..%2Fsecret.txt' '/sheets/%2E%2E/secret.txt' \
 done
 
 # Under Wine the program is a process of its own below the runner's; Ctrl-C
-# goes to it, as a console would send it.
+# goes to it, as a console would send it. scripts/run32.sh replaces itself
+# with the program (or with qemu-i386, which passes the signal on).
 target="$server"
-if [ -n "$runner" ]; then
+if [ -n "$runner" ] && [[ "$runner" != *run32.sh ]]; then
   target=$(pgrep -n -f 'corvelain_host\.exe serve') || fail "no Windows host process"
 fi
 kill -INT "$target"
