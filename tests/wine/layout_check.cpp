@@ -2269,8 +2269,9 @@ void CALLED_BY_MODULE lookup_var(void* var) {
   std::memset(static_cast<uint8_t*>(var) + 12, 0, 8);
 }
 int32_t CALLED_BY_MODULE execute_calculator_code(const char* expression,
-                                          double* number_result, int32_t*,
-                                          const char** text_result) {
+                                                 double* number_result,
+                                                 int32_t*,
+                                                 const char** text_result) {
   log_service(std::string("execute_calculator_code(") + expression + ")");
   if (number_result != nullptr) *number_result = 0.0;
   if (text_result != nullptr) *text_result = "N-CORV";
@@ -2396,7 +2397,7 @@ constexpr ParameterRow kParameters[] = {
 GaugeRow replaced_row = {"", 0, nullptr, {}, 0, 0};
 
 using GaugeCallback = void(MODULE_CALL*)(const void* gauge, int32_t notice,
-                                       void* extra);
+                                         void* extra);
 
 std::string joined(const std::vector<int>& numbers) {
   std::string text;

@@ -12,10 +12,11 @@
 #include <vector>
 
 // Both ways between the module and here use the Windows calling
-// convention: MODULE_CALL for the module's functions called from here,
-// CALLED_BY_MODULE for functions here the module calls (service table
-// entries, recorders). The module keeps its stack only 4-byte aligned, which
-// the linux32 build's code does not assume, so there the latter realign it.
+// convention: MODULE_CALL for the module's (and Windows') functions called
+// from here, CALLED_BY_MODULE for functions here the module calls (service
+// table entries, recorders). The module keeps its stack only 4-byte aligned,
+// which the linux32 build's code does not assume, so there the latter realign
+// it.
 #ifdef _WIN32
 #define MODULE_CALL __stdcall
 #define CALLED_BY_MODULE __stdcall

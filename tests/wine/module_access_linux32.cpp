@@ -67,8 +67,7 @@ Function kernel32(const char* name) {
   return reinterpret_cast<Function>(win32_function("KERNEL32.dll", name));
 }
 
-using FindResourceFunction = void*(MODULE_CALL*)(void* module,
-                                                 const char* name,
+using FindResourceFunction = void*(MODULE_CALL*)(void* module, const char* name,
                                                  const char* type);
 using CreateSoundFunction = int32_t(MODULE_CALL*)(const void* device,
                                                   void** created, void* outer);
@@ -85,7 +84,7 @@ FindResourceFunction real_find_resource = nullptr;
 CreateSoundFunction real_create_sound = nullptr;
 
 CALLED_BY_MODULE void* find_resource(void* module, const char* name,
-                                const char* type) {
+                                     const char* type) {
   ++import_watch.calls;
   if (!is_identifier(type) && std::strcmp(type, "WAVE") == 0)
     import_watch.waves_asked.push_back(
@@ -96,7 +95,7 @@ CALLED_BY_MODULE void* find_resource(void* module, const char* name,
 }
 
 CALLED_BY_MODULE int32_t create_sound(const void* device, void** created,
-                                 void* outer) {
+                                      void* outer) {
   ++import_watch.calls;
   return real_create_sound(device, created, outer);
 }
@@ -124,8 +123,8 @@ bool open_module(const char* path, ModuleImage& image, std::string& error) {
   if (!load_module(path, loaded, error)) return false;
   image.handle = loaded.handle;
   image.begin = static_cast<const uint8_t*>(loaded.handle);
-  image.end = image.begin +
-              u32(nt_headers(image), kOptionalHeader + kSizeOfImage);
+  image.end =
+      image.begin + u32(nt_headers(image), kOptionalHeader + kSizeOfImage);
   return true;
 }
 
@@ -174,7 +173,8 @@ ResourceBytes module_bitmap(const ModuleImage& image, int32_t id) {
       reinterpret_cast<const char*>(uintptr_t{kBitmapType}));
   if (found == nullptr) return bytes;
   bytes.found = true;
-  bytes.size = kernel32<SizeofResourceFunction>("SizeofResource")(module, found);
+  bytes.size =
+      kernel32<SizeofResourceFunction>("SizeofResource")(module, found);
   void* resource =
       kernel32<LoadResourceFunction>("LoadResource")(module, found);
   bytes.data = static_cast<const uint8_t*>(
@@ -224,8 +224,7 @@ std::vector<Span> module_writable_spans(const ModuleImage& image) {
   }
   std::sort(skipped.begin(), skipped.end(),
             [](const Span& a, const Span& b) { return a.at < b.at; });
-  const uint8_t* section =
-      nt + kOptionalHeader + u16(nt, kOptionalHeaderBytes);
+  const uint8_t* section = nt + kOptionalHeader + u16(nt, kOptionalHeaderBytes);
   for (int i = 0; i < u16(nt, kSectionCount);
        ++i, section += kSectionHeaderBytes) {
     if ((u32(section, 36) & kSectionWritable) == 0) continue;

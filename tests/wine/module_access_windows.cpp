@@ -24,7 +24,8 @@ const IMAGE_NT_HEADERS* nt_headers(const ModuleImage& image) {
 BOOL CALLBACK collect(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
   auto* names = reinterpret_cast<ResourceNames*>(found);
   if (IS_INTRESOURCE(name))
-    names->ids.push_back(static_cast<int32_t>(reinterpret_cast<uintptr_t>(name)));
+    names->ids.push_back(
+        static_cast<int32_t>(reinterpret_cast<uintptr_t>(name)));
   else
     names->texts.emplace_back(name);
   return TRUE;
@@ -90,8 +91,8 @@ bool close_module(ModuleImage& image) {
 }
 
 const uint8_t* module_export(const ModuleImage& image, const char* name) {
-  return reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(
-      GetProcAddress(module_of(image), name)));
+  return reinterpret_cast<const uint8_t*>(
+      reinterpret_cast<uintptr_t>(GetProcAddress(module_of(image), name)));
 }
 
 ResourceNames module_bitmap_names(const ModuleImage& image) {
