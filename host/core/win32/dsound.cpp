@@ -230,8 +230,7 @@ void drop_samples(Samples* samples) {
 }
 
 // Takes a share of `samples`.
-Buffer* new_buffer(uint32_t flags, const WaveFormat& format,
-                   Samples* samples) {
+Buffer* new_buffer(uint32_t flags, const WaveFormat& format, Samples* samples) {
   auto* buffer = new (std::nothrow) Buffer{.vtable = &kBufferVtable};
   if (buffer == nullptr) return nullptr;
   buffer->flags = flags;
@@ -265,8 +264,7 @@ WIN32_API uint32_t device_release(Device* self) {
 }
 
 WIN32_API int32_t device_create_sound_buffer(
-    Device*, const BufferDescription* description, Buffer** out,
-    void* outer) {
+    Device*, const BufferDescription* description, Buffer** out, void* outer) {
   if (win32_sound_step_fails(SoundStep::kCreateBuffer)) {
     if (out != nullptr) *out = nullptr;
     return kGeneric;
@@ -276,11 +274,9 @@ WIN32_API int32_t device_create_sound_buffer(
   if (outer != nullptr) return failure(kNoAggregation);
   if (description->size != 20 && description->size != sizeof *description)
     return failure(kInvalidParam);
-  if ((description->flags & kPrimaryBuffer) != 0)
-    return failure(kUnsupported);
+  if ((description->flags & kPrimaryBuffer) != 0) return failure(kUnsupported);
   if (description->buffer_bytes < kMinBufferBytes ||
-      description->buffer_bytes > kMaxBufferBytes ||
-      description->format == 0)
+      description->buffer_bytes > kMaxBufferBytes || description->format == 0)
     return failure(kInvalidParam);
   WaveFormat format{};
   std::memcpy(&format,
@@ -501,8 +497,8 @@ WIN32_API int32_t buffer_play(Buffer* self, uint32_t reserved,
   if (reserved != 0 || (priority != 0 && (self->flags & kLocDefer) == 0))
     return failure(kInvalidParam);
   sound.counts.plays++;
-  self->status = (flags & kPlayLooping) != 0 ? kStatusPlaying | kStatusLooping
-                                             : 0;
+  self->status =
+      (flags & kPlayLooping) != 0 ? kStatusPlaying | kStatusLooping : 0;
   if (sound.observer != nullptr)
     sound.observer(sound.observer_context, self->samples->data,
                    buffer_bytes(*self));
@@ -598,9 +594,11 @@ void win32_sound_observe_plays(Win32PlayObserver observer, void* context) {
   sound.observer_context = context;
 }
 
+// Without its program's path the module only looks for the default window,
+// which is the same one: its sound goes on, so that is no failure of it.
 bool win32_sound_step_fails(SoundStep step) {
   if (step == SoundStep::kNone || step != sound.failing) return false;
-  sound.failed = true;
+  if (step != SoundStep::kProgramPath) sound.failed = true;
   return true;
 }
 
@@ -612,8 +610,7 @@ void win32_sound_count(int32_t SoundCounts::*counter) {
 
 namespace dsound {
 
-WIN32_API int32_t direct_sound_create(const void*, void** device,
-                                      void* outer) {
+WIN32_API int32_t direct_sound_create(const void*, void** device, void* outer) {
   if (device == nullptr) return failure(kInvalidParam);
   *device = nullptr;
   if (win32_sound_step_fails(SoundStep::kCreateDevice)) return kNoDriver;

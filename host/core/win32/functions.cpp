@@ -349,8 +349,9 @@ void win32_remove_module(uint32_t base) {
     const uint64_t end = uint64_t{base} + (*it)->size;
     auto& pages = protections();
     pages.erase(pages.lower_bound(base),
-                end > UINT32_MAX ? pages.end()
-                                 : pages.lower_bound(static_cast<uint32_t>(end)));
+                end > UINT32_MAX
+                    ? pages.end()
+                    : pages.lower_bound(static_cast<uint32_t>(end)));
     mapped.erase(it);
     return;
   }
@@ -398,10 +399,10 @@ const PeResource* win32_find_resource(const MappedModule& module,
                                       const std::string& type_name, int64_t id,
                                       const std::string& name) {
   for (const PeResource& resource : module.resources) {
-    const bool type_matches = type_id >= 0
-                                  ? resource.type_id == type_id
-                                  : resource.type_id < 0 &&
-                                        same_text(resource.type_name, type_name);
+    const bool type_matches =
+        type_id >= 0
+            ? resource.type_id == type_id
+            : resource.type_id < 0 && same_text(resource.type_name, type_name);
     const bool name_matches =
         id >= 0 ? resource.id == id
                 : resource.id < 0 && same_text(resource.name, name);

@@ -171,7 +171,8 @@ int32_t decode_utf8(const uint8_t* text, int32_t left, int32_t* used) {
     point = (point << 6) | (text[i] & 0x3F);
     *used = i + 1;
   }
-  if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point < 0xE000))
+  if (point < minimum || point > 0x10FFFF ||
+      (point >= 0xD800 && point < 0xE000))
     return -1;
   return point;
 }
@@ -293,7 +294,6 @@ WIN32_API uint32_t get_module_file_name_a(void* module, char* path,
   }
   const std::string& text = program ? win32_program_path() : found->path;
   if (path == nullptr || size == 0) {
-    if (program) win32_sound_note_failure();
     win32_set_last_error(kErrorInsufficientBuffer);
     return 0;
   }
@@ -301,7 +301,6 @@ WIN32_API uint32_t get_module_file_name_a(void* module, char* path,
     // Truncated to fit, terminator included, and said so.
     std::memcpy(path, text.data(), size - 1);
     path[size - 1] = '\0';
-    if (program) win32_sound_note_failure();
     win32_set_last_error(kErrorInsufficientBuffer);
     return size;
   }
@@ -344,9 +343,9 @@ WIN32_API void* load_resource(void*, void* resource) {
 
 WIN32_API void* lock_resource(void* loaded) {
   const PeResource* resource = win32_resource_from_handle(loaded);
-  return resource == nullptr ? nullptr
-                             : reinterpret_cast<void*>(
-                                   uintptr_t{resource->address});
+  return resource == nullptr
+             ? nullptr
+             : reinterpret_cast<void*>(uintptr_t{resource->address});
 }
 
 WIN32_API uint32_t sizeof_resource(void*, void* resource) {
@@ -403,8 +402,9 @@ WIN32_API uint32_t virtual_query(const void* address, void* info,
                                 .type = kMemPrivate};
   if (const MappedModule* module = win32_find_module_containing(page)) {
     // The run of pages from this one on that share its protection.
-    const uint64_t end = (uint64_t{module->base} + module->size +
-                          kPageBytes - 1) & ~uint64_t{kPageBytes - 1};
+    const uint64_t end =
+        (uint64_t{module->base} + module->size + kPageBytes - 1) &
+        ~uint64_t{kPageBytes - 1};
     const uint32_t protection = recorded_protection(page);
     uint64_t next = uint64_t{page} + kPageBytes;
     while (next < end &&
@@ -433,8 +433,9 @@ WIN32_API int32_t virtual_protect(void* address, uint32_t bytes,
     return 0;
   }
   const uint32_t start = address_of(address) & ~(kPageBytes - 1);
-  const uint64_t end = (uint64_t{address_of(address)} + bytes + kPageBytes -
-                        1) & ~uint64_t{kPageBytes - 1};
+  const uint64_t end =
+      (uint64_t{address_of(address)} + bytes + kPageBytes - 1) &
+      ~uint64_t{kPageBytes - 1};
   const MappedModule* module = win32_find_module_containing(start);
   if (module == nullptr ||
       end > ((uint64_t{module->base} + module->size + kPageBytes - 1) &
@@ -458,7 +459,8 @@ WIN32_API int32_t multi_byte_to_wide_char(uint32_t code_page, uint32_t flags,
                                           uint16_t* wide, int32_t wide_units) {
   const CodePage kind = code_page_kind(code_page);
   if (kind == CodePage::kUnknown || text == nullptr || text_bytes == 0 ||
-      text_bytes < -1 || wide_units < 0 || (wide_units > 0 && wide == nullptr)) {
+      text_bytes < -1 || wide_units < 0 ||
+      (wide_units > 0 && wide == nullptr)) {
     win32_set_last_error(kErrorInvalidParameter);
     return 0;
   }
@@ -503,7 +505,8 @@ WIN32_API int32_t wide_char_to_multi_byte(uint32_t code_page, uint32_t,
                                           int32_t* used_default) {
   const CodePage kind = code_page_kind(code_page);
   if (kind == CodePage::kUnknown || wide == nullptr || wide_units == 0 ||
-      wide_units < -1 || text_bytes < 0 || (text_bytes > 0 && text == nullptr) ||
+      wide_units < -1 || text_bytes < 0 ||
+      (text_bytes > 0 && text == nullptr) ||
       (kind == CodePage::kUtf8 &&
        (default_char != nullptr || used_default != nullptr))) {
     win32_set_last_error(kErrorInvalidParameter);

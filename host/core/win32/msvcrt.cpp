@@ -31,8 +31,8 @@ bool is_stream(const void* file) {
   const auto* first = &msvcrt::iob[0][0];
   const auto* byte = static_cast<const unsigned char*>(file);
   // Compared as integers: the pointer may be anything.
-  const uintptr_t offset = reinterpret_cast<uintptr_t>(byte) -
-                           reinterpret_cast<uintptr_t>(first);
+  const uintptr_t offset =
+      reinterpret_cast<uintptr_t>(byte) - reinterpret_cast<uintptr_t>(first);
   return offset < sizeof msvcrt::iob && offset % msvcrt::kFileBytes == 0;
 }
 
@@ -120,8 +120,8 @@ int32_t print_to_stderr(const char* format, va_list args) {
     if (*p != '%') {
       const char* run = p;
       while (*p != '\0' && *p != '%') ++p;
-      add(static_cast<int>(std::fwrite(run, 1, static_cast<size_t>(p - run),
-                                       stderr)));
+      add(static_cast<int>(
+          std::fwrite(run, 1, static_cast<size_t>(p - run), stderr)));
       continue;
     }
     const char* start = p++;
@@ -155,8 +155,8 @@ int32_t print_to_stderr(const char* format, va_list args) {
       bool given = false;
       const int32_t precision = number(&given);
       if (precision >= 0)
-        spec += "." +
-                std::to_string(precision > kLargest ? kLargest : precision);
+        spec +=
+            "." + std::to_string(precision > kLargest ? kLargest : precision);
     }
     bool wide = false;
     bool wide64 = false;
@@ -226,9 +226,9 @@ int32_t print_to_stderr(const char* format, va_list args) {
         if (text == nullptr) {
           add(std::fprintf(stderr, (spec + 's').c_str(), "(null)"));
         } else if (wide || conversion == 'S') {
-          add(std::fprintf(stderr, (spec + 's').c_str(),
-                           utf8_of_wide(static_cast<const uint16_t*>(text), -1)
-                               .c_str()));
+          add(std::fprintf(
+              stderr, (spec + 's').c_str(),
+              utf8_of_wide(static_cast<const uint16_t*>(text), -1).c_str()));
         } else {
           add(std::fprintf(stderr, (spec + 's').c_str(),
                            static_cast<const char*>(text)));
@@ -244,8 +244,8 @@ int32_t print_to_stderr(const char* format, va_list args) {
         va_arg(args, void*);
         break;
       default:
-        add(static_cast<int>(std::fwrite(
-            start, 1, static_cast<size_t>(p - start), stderr)));
+        add(static_cast<int>(
+            std::fwrite(start, 1, static_cast<size_t>(p - start), stderr)));
         break;
     }
   }

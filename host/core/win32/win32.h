@@ -82,7 +82,8 @@ const MappedModule* win32_find_module_containing(uint32_t address);
 const PeResource* win32_resource_from_handle(const void* handle);
 // 0 for a page in no recorded range.
 uint32_t win32_page_protection(uint32_t page);
-// Whether `step` is made to fail now; a failing step counts as a failure.
+// Whether `step` is made to fail now; a failing step counts as a failure,
+// but for the program's path, which the module does without.
 bool win32_sound_step_fails(SoundStep step);
 void win32_sound_note_failure();
 void win32_sound_count(int32_t SoundCounts::*counter);

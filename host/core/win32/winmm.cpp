@@ -214,19 +214,17 @@ WIN32_API uint32_t mmio_ascend(void* handle, void* chunk, uint32_t) {
 
 WIN32_API int32_t mmio_read(void* handle, char* buffer, int32_t bytes) {
   MemoryFile* file = open_file(handle);
-  const SoundStep step =
-      file == nullptr                ? SoundStep::kNone
-      : file->chunk == kFormatChunk ? SoundStep::kReadFormat
-      : file->chunk == kDataChunk   ? SoundStep::kReadData
-                                    : SoundStep::kNone;
+  const SoundStep step = file == nullptr               ? SoundStep::kNone
+                         : file->chunk == kFormatChunk ? SoundStep::kReadFormat
+                         : file->chunk == kDataChunk   ? SoundStep::kReadData
+                                                       : SoundStep::kNone;
   if (step != SoundStep::kNone && win32_sound_step_fails(step)) return -1;
   if (file == nullptr || bytes < 0 || (buffer == nullptr && bytes > 0)) {
     win32_sound_note_failure();
     return -1;
   }
-  const uint32_t left = file->position < file->size
-                            ? file->size - file->position
-                            : 0;
+  const uint32_t left =
+      file->position < file->size ? file->size - file->position : 0;
   const uint32_t count =
       static_cast<uint32_t>(bytes) < left ? static_cast<uint32_t>(bytes) : left;
   if (count > 0) std::memcpy(buffer, file->data + file->position, count);
