@@ -58,7 +58,8 @@ void print_usage(std::ostream& out) {
          "configuration FILE, runs the scenario script (if given) and prints\n"
          "a transcript of what the module did through the host.\n"
          "\n"
-         "  --module PATH  the module to load (Windows build; default: "
+         "  --module PATH  the module to load (Windows and linux32 builds;\n"
+         "                 default: "
       << default_module_file()
       << "\n"
          "                 beside this program)\n"
@@ -426,11 +427,11 @@ int run_sheet(int argc, char** argv) {
       status = input_error(read_error);
     else
       status = write_sheets_from_records(inspected, bytes, request,
-#ifdef _WIN32
+#if defined(_WIN32) || defined(CORVELAIN_LINUX32)
                                          error,
 #else
-                                          "this build runs only the module "
-                                          "linked into it",
+                                         "this build runs only the module "
+                                         "linked into it",
 #endif
                                          std::cout, std::cerr);
   }

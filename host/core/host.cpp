@@ -44,7 +44,8 @@ HOST_ENTRY void GAUGE_CALL lookup_var_service(ModuleVar* var) {
   if (active_host) active_host->service_lookup(var);
 }
 
-HOST_ENTRY int32_t GAUGE_CALL trigger_key_event_service(uint32_t event, uint32_t value) {
+HOST_ENTRY int32_t GAUGE_CALL trigger_key_event_service(uint32_t event,
+                                                        uint32_t value) {
   if (active_host) active_host->service_trigger(event, value);
   return 1;
 }
@@ -54,10 +55,9 @@ HOST_ENTRY int32_t GAUGE_CALL panel_window_toggle_service(uint32_t ident) {
   return 1;
 }
 
-HOST_ENTRY int32_t GAUGE_CALL execute_calculator_code_service(const char* expression,
-                                                   double* number,
-                                                   int32_t* integer,
-                                                   const char** text) {
+HOST_ENTRY int32_t GAUGE_CALL
+execute_calculator_code_service(const char* expression, double* number,
+                                int32_t* integer, const char** text) {
   if (active_host)
     active_host->service_calculate(expression, number, integer, text);
   return 1;

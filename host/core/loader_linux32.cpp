@@ -131,8 +131,7 @@ int to_protection(const PageRange& range) {
 }
 
 uint32_t to_page_protection(const PageRange& range) {
-  if (range.execute)
-    return range.write ? 0x40 : range.read ? 0x20 : 0x10;
+  if (range.execute) return range.write ? 0x40 : range.read ? 0x20 : 0x10;
   if (range.write) return 0x04;
   return range.read ? 0x02 : 0x01;
 }
@@ -313,7 +312,8 @@ bool load_module(const std::string& path, LoadedModule& module,
 
   image.entry_point =
       pe.entry_point != 0 ? pe.entry_point - pe.image_base + base : 0;
-  call_tls_callbacks(image, kProcessAttach, "a TLS callback for process attach");
+  call_tls_callbacks(image, kProcessAttach,
+                     "a TLS callback for process attach");
   if (image.entry_point != 0) {
     ModuleCallNote note("its entry point for process attach");
     if (reinterpret_cast<EntryPoint>(image.entry_point)(
@@ -349,8 +349,8 @@ void unload_module(LoadedModule& module) {
   if (image != nullptr) {
     if (image->entry_point != 0) {
       ModuleCallNote note("its entry point for process detach");
-      reinterpret_cast<EntryPoint>(image->entry_point)(
-          image->base, kProcessDetach, nullptr);
+      reinterpret_cast<EntryPoint>(image->entry_point)(image->base,
+                                                       kProcessDetach, nullptr);
     }
     call_tls_callbacks(*image, kProcessDetach,
                        "a TLS callback for process detach");

@@ -94,19 +94,21 @@ std::vector<PageRange> image_protections(const PeSummary& pe,
   ranges.push_back({.offset = 0, .bytes = image_bytes, .read = true});
   for (const PeSection& s : pe.sections) {
     if (s.address < pe.image_base) continue;
-    const uint32_t start = (s.address - pe.image_base) / page_bytes * page_bytes;
+    const uint32_t start =
+        (s.address - pe.image_base) / page_bytes * page_bytes;
     if (start >= image_bytes) continue;
-    const uint64_t end = std::min<uint64_t>(
-        round_up(uint64_t(s.address - pe.image_base) +
-                     std::max(s.virtual_size, s.file_size),
-                 page_bytes),
-        image_bytes);
+    const uint64_t end =
+        std::min<uint64_t>(round_up(uint64_t(s.address - pe.image_base) +
+                                        std::max(s.virtual_size, s.file_size),
+                                    page_bytes),
+                           image_bytes);
     if (end <= start) continue;
-    ranges.push_back({.offset = start,
-                      .bytes = static_cast<uint32_t>(end - start),
-                      .read = (s.characteristics & kRead) != 0,
-                      .write = (s.characteristics & kWrite) != 0,
-                      .execute = (s.characteristics & (kExecute | kCode)) != 0});
+    ranges.push_back(
+        {.offset = start,
+         .bytes = static_cast<uint32_t>(end - start),
+         .read = (s.characteristics & kRead) != 0,
+         .write = (s.characteristics & kWrite) != 0,
+         .execute = (s.characteristics & (kExecute | kCode)) != 0});
   }
   return ranges;
 }

@@ -64,8 +64,9 @@ bool ensure_thread_block(std::string& error) {
   descriptor.seg_32bit = 1;
   descriptor.useable = 1;
   if (syscall(SYS_modify_ldt, 1, &descriptor, sizeof descriptor) != 0) {
-    error = std::string("the system refuses a descriptor for the thread "
-                        "block (modify_ldt: ") +
+    error = std::string(
+                "the system refuses a descriptor for the thread "
+                "block (modify_ldt: ") +
             std::strerror(errno) + ")";
     return false;
   }
@@ -84,6 +85,4 @@ void set_thread_local_storage(void** slots) {
   put(kThreadLocalStorage, address_of(slots));
 }
 
-uint32_t thread_block_address() {
-  return ready ? address_of(thread_block) : 0;
-}
+uint32_t thread_block_address() { return ready ? address_of(thread_block) : 0; }

@@ -560,8 +560,8 @@ bool Reader::read_import_functions(const std::string& library,
       return false;
     const uint32_t value = entry.u32(0);
     if (value == 0) return true;
-    PeImport import{.library = library, .name = {}, .ordinal = 0,
-                    .slot = slot.address};
+    PeImport import{
+        .library = library, .name = {}, .ordinal = 0, .slot = slot.address};
     if (value & 0x80000000u) {
       import.ordinal = value & 0xFFFFu;
     } else {

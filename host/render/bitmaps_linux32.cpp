@@ -23,9 +23,10 @@ class ResourceBitmaps : public BitmapSource {
       why = "no BITMAP resource";
       return false;
     }
-    return parse_dib({reinterpret_cast<const uint8_t*>(uintptr_t(found->address)),
-                      found->bytes},
-                     image, why);
+    return parse_dib(
+        {reinterpret_cast<const uint8_t*>(uintptr_t(found->address)),
+         found->bytes},
+        image, why);
   }
 
  private:

@@ -13,8 +13,9 @@ namespace {
 
 // Every other name is "provided", so both paths are taken.
 uint32_t resolve(const PeImport& import) {
-  return import.name.size() % 2 == 1 ? 0x10000000u + uint32_t(import.name.size())
-                                     : 0;
+  return import.name.size() % 2 == 1
+             ? 0x10000000u + uint32_t(import.name.size())
+             : 0;
 }
 
 }  // namespace
@@ -34,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (pe.image_size > (2u << 20)) return 0;
   std::vector<uint8_t> image(pe.image_size);
   std::string error;
-  const bool laid_out =
-      lay_out_image(file, pe, pe.image_base ^ 0x00450000u, image, resolve, error);
+  const bool laid_out = lay_out_image(file, pe, pe.image_base ^ 0x00450000u,
+                                      image, resolve, error);
   if (!laid_out && error.empty()) std::abort();
   if (laid_out && !missing_imports(pe, resolve).empty()) std::abort();
   for (const PageRange& range : image_protections(pe, 4096))

@@ -68,8 +68,7 @@ TEST(RealModuleSound, PlaysItsRecordingsAndReleasesEverything) {
     host->run_frames(1);
     // The radio's main switch, then a step of its knob.
     for (const auto& [x, y] : {std::pair{79, 87}, std::pair{278, 20}}) {
-      host->press(*host->find_instance("Radio_COM", 1), x, y,
-                  kMouseLeftSingle);
+      host->press(*host->find_instance("Radio_COM", 1), x, y, kMouseLeftSingle);
       host->run_frames(1);
     }
     host->stop();

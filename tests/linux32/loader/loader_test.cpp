@@ -2,13 +2,14 @@
 // refused: mapped at its base or relocated when the base is taken, two
 // copies side by side, unloaded and loaded again, and every refusal naming
 // the module and why.
+#include "host/core/loader.h"
+
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
 #include <string>
 #include <vector>
 
-#include "host/core/loader.h"
 #include "host/module_file/read_module.h"
 
 namespace {
@@ -51,9 +52,9 @@ TEST(Loader, MapsTheModuleAtItsBaseAndFindsItsRecords) {
 TEST(Loader, RelocatesWhenTheBaseIsTaken) {
   const uint32_t base = image_base_of(CORVELAIN_GAU);
   ASSERT_NE(base, 0u);
-  void* squatter = mmap(reinterpret_cast<void*>(uintptr_t(base)), 4096,
-                        PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE,
-                        -1, 0);
+  void* squatter =
+      mmap(reinterpret_cast<void*>(uintptr_t(base)), 4096, PROT_READ,
+           MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
   ASSERT_EQ(squatter, reinterpret_cast<void*>(uintptr_t(base)));
   LoadedModule module;
   std::string error;
