@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,8 +43,13 @@ struct MappedImage {
   uint32_t entry_point = 0;
   std::vector<uint32_t> tls_callbacks;
   std::vector<uint8_t> tls_data;
-  void* tls_slots[1] = {nullptr};
+  int tls_index = -1;
 };
+
+// The thread's array of TLS blocks, one index a loaded module, as the
+// thread block's word at 0x2C points to it.
+constexpr int kTlsIndices = 64;
+void* tls_blocks[kTlsIndices] = {};
 
 std::vector<std::unique_ptr<MappedImage>> mapped;
 
@@ -71,10 +77,22 @@ const char* text_in_image(const char* text) {
 
 // A fault inside the module ends the host with a message naming the module
 // and what was being called; it is never retried, so it cannot hang.
-void report_fault(int signal_number, siginfo_t* info, void*) {
+// The module whose code was running: the one holding the faulting
+// instruction, else the one last loaded.
+const MappedImage* running_module(void* context) {
+  const auto* state = static_cast<const ucontext_t*>(context);
+  const MappedImage* owner = state != nullptr
+                                 ? image_holding(static_cast<uint32_t>(
+                                       state->uc_mcontext.gregs[REG_EIP]))
+                                 : nullptr;
+  if (owner == nullptr && !mapped.empty()) owner = mapped.back().get();
+  return owner;
+}
+
+void report_fault(int signal_number, siginfo_t* info, void* context) {
   char message[512];
   const uint32_t address = address_of(info->si_addr);
-  const MappedImage* owner = mapped.empty() ? nullptr : mapped.back().get();
+  const MappedImage* owner = running_module(context);
   const char* gauge = nullptr;
   if (current_module_call.gauge != nullptr &&
       image_holding(address_of(current_module_call.gauge)) != nullptr)
@@ -92,6 +110,46 @@ void report_fault(int signal_number, siginfo_t* info, void*) {
                  std::min<size_t>(size_t(length), sizeof message - 1));
   _exit(3);
 }
+
+// The module's start-up and tear-down run under a watchdog, so that one
+// that never returns ends the host rather than hanging it.
+constexpr unsigned kWatchdogSeconds = 20;
+
+void report_hang(int, siginfo_t*, void* context) {
+  char message[512];
+  const MappedImage* owner = running_module(context);
+  const int length = std::snprintf(
+      message, sizeof message,
+      "corvelain_host: module %s did not return from %s within %u s\n",
+      owner ? owner->name.c_str() : "?",
+      current_module_call.what ? current_module_call.what : "a call",
+      kWatchdogSeconds);
+  if (length > 0)
+    (void)!write(STDERR_FILENO, message,
+                 std::min<size_t>(size_t(length), sizeof message - 1));
+  _exit(3);
+}
+
+class Watchdog {
+ public:
+  Watchdog() {
+    struct sigaction action {};
+    action.sa_sigaction = report_hang;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, &saved_);
+    alarm(kWatchdogSeconds);
+  }
+  ~Watchdog() {
+    alarm(0);
+    sigaction(SIGALRM, &saved_, nullptr);
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  struct sigaction saved_ {};
+};
 
 void catch_faults() {
   static bool installed = false;
@@ -159,10 +217,18 @@ bool set_up_tls(MappedImage& image, const PeSummary& pe, std::string& error) {
   image.tls_data.assign(image.base + (start - base), image.base + (end - base));
   image.tls_data.resize(image.tls_data.size() + zero_fill, 0);
   image.tls_data.resize(std::max<size_t>(image.tls_data.size(), 4), 0);
-  image.tls_slots[0] = image.tls_data.data();
-  // One module's TLS at a time: it is slot 0 of the thread's array.
-  if (index != 0) std::memset(reinterpret_cast<void*>(index), 0, 4);
-  set_thread_local_storage(image.tls_slots);
+  for (int i = 0; i < kTlsIndices && image.tls_index < 0; ++i)
+    if (tls_blocks[i] == nullptr) image.tls_index = i;
+  if (image.tls_index < 0) {
+    error = "no TLS index is free for it";
+    return false;
+  }
+  tls_blocks[image.tls_index] = image.tls_data.data();
+  if (index != 0) {
+    const uint32_t value = static_cast<uint32_t>(image.tls_index);
+    std::memcpy(reinterpret_cast<void*>(index), &value, 4);
+  }
+  set_thread_local_storage(tls_blocks);
   for (uint32_t slot = callbacks; slot != 0; slot += 4) {
     if (!inside(slot, 4)) {
       error = "its TLS callback list runs outside the image";
@@ -184,11 +250,13 @@ void call_tls_callbacks(const MappedImage& image, uint32_t reason,
                         const char* what) {
   for (const uint32_t callback : image.tls_callbacks) {
     ModuleCallNote note(what);
+    Watchdog watchdog;
     reinterpret_cast<TlsCallback>(callback)(image.base, reason, nullptr);
   }
 }
 
 void release(MappedImage* image) {
+  if (image->tls_index >= 0) tls_blocks[image->tls_index] = nullptr;
   win32_remove_module(address_of(image->base));
   munmap(image->base, image->mapped_bytes);
   for (auto it = mapped.begin(); it != mapped.end(); ++it)
@@ -316,6 +384,7 @@ bool load_module(const std::string& path, LoadedModule& module,
                      "a TLS callback for process attach");
   if (image.entry_point != 0) {
     ModuleCallNote note("its entry point for process attach");
+    Watchdog watchdog;
     if (reinterpret_cast<EntryPoint>(image.entry_point)(
             image.base, kProcessAttach, nullptr) == 0) {
       error = refused + "its entry point refused process attach";
@@ -349,6 +418,7 @@ void unload_module(LoadedModule& module) {
   if (image != nullptr) {
     if (image->entry_point != 0) {
       ModuleCallNote note("its entry point for process detach");
+      Watchdog watchdog;
       reinterpret_cast<EntryPoint>(image->entry_point)(image->base,
                                                        kProcessDetach, nullptr);
     }
