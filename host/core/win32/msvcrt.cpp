@@ -125,8 +125,8 @@ int32_t print_to_stderr(const char* format, va_list args) {
       continue;
     }
     const char* start = p++;
-    std::string spec = "%";
-    while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) spec += *p++;
+    std::string directive = "%";
+    while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) directive += *p++;
     auto number = [&](bool* given) {
       int32_t value = 0;
       *given = false;
@@ -146,16 +146,17 @@ int32_t print_to_stderr(const char* format, va_list args) {
     bool has_width = false;
     int32_t width = number(&has_width);
     if (width < 0) {
-      spec += '-';
+      directive += '-';
       width = width == INT32_MIN ? kLargest : -width;
     }
-    if (has_width) spec += std::to_string(width > kLargest ? kLargest : width);
+    if (has_width)
+      directive += std::to_string(width > kLargest ? kLargest : width);
     if (*p == '.') {
       ++p;
       bool given = false;
       const int32_t precision = number(&given);
       if (precision >= 0)
-        spec +=
+        directive +=
             "." + std::to_string(precision > kLargest ? kLargest : precision);
     }
     bool wide = false;
@@ -190,10 +191,10 @@ int32_t print_to_stderr(const char* format, va_list args) {
       case 'x':
       case 'X':
         if (wide64) {
-          add(std::fprintf(stderr, (spec + "ll" + conversion).c_str(),
+          add(std::fprintf(stderr, (directive + "ll" + conversion).c_str(),
                            va_arg(args, long long)));
         } else {
-          add(std::fprintf(stderr, (spec + conversion).c_str(),
+          add(std::fprintf(stderr, (directive + conversion).c_str(),
                            va_arg(args, int32_t)));
         }
         break;
@@ -205,7 +206,7 @@ int32_t print_to_stderr(const char* format, va_list args) {
       case 'G':
       case 'a':
       case 'A':
-        add(std::fprintf(stderr, (spec + conversion).c_str(),
+        add(std::fprintf(stderr, (directive + conversion).c_str(),
                          va_arg(args, double)));
         break;
       case 'c':
@@ -213,10 +214,10 @@ int32_t print_to_stderr(const char* format, va_list args) {
         const int32_t c = va_arg(args, int32_t);
         if (wide || conversion == 'C') {
           const uint16_t text[2] = {static_cast<uint16_t>(c), 0};
-          add(std::fprintf(stderr, (spec + 's').c_str(),
+          add(std::fprintf(stderr, (directive + 's').c_str(),
                            utf8_of_wide(text, 1).c_str()));
         } else {
-          add(std::fprintf(stderr, (spec + 'c').c_str(), c));
+          add(std::fprintf(stderr, (directive + 'c').c_str(), c));
         }
         break;
       }
@@ -224,13 +225,13 @@ int32_t print_to_stderr(const char* format, va_list args) {
       case 'S': {
         const void* text = va_arg(args, const void*);
         if (text == nullptr) {
-          add(std::fprintf(stderr, (spec + 's').c_str(), "(null)"));
+          add(std::fprintf(stderr, (directive + 's').c_str(), "(null)"));
         } else if (wide || conversion == 'S') {
           add(std::fprintf(
-              stderr, (spec + 's').c_str(),
+              stderr, (directive + 's').c_str(),
               utf8_of_wide(static_cast<const uint16_t*>(text), -1).c_str()));
         } else {
-          add(std::fprintf(stderr, (spec + 's').c_str(),
+          add(std::fprintf(stderr, (directive + 's').c_str(),
                            static_cast<const char*>(text)));
         }
         break;
