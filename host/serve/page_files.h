@@ -6,7 +6,7 @@
 #include <string_view>
 
 struct PageFile {
-  std::string_view name;  // "index.html", "app.js", ...
+  std::string_view name;  // "index.html", "main.js", ...
   std::string_view bytes;
 };
 

@@ -383,6 +383,11 @@ TEST_F(LivePanelTest, PageFilesAreServedByName) {
         get(file.name == "index.html" ? "/" : "/" + std::string(file.name));
     EXPECT_EQ(response.status, 200) << file.name;
     EXPECT_EQ(response.body, file.bytes) << file.name;
+    // A browser runs a module script only when it is served as JavaScript.
+    if (file.name.ends_with(".js")) {
+      EXPECT_EQ(response.content_type, "text/javascript; charset=utf-8")
+          << file.name;
+    }
     index = index || file.name == "index.html";
   }
   if (!index) GTEST_SKIP() << "no page in host/serve/page yet";
