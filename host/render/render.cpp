@@ -116,17 +116,6 @@ std::optional<Affine> inverse(const Affine& a) {
   return r;
 }
 
-// A range of window pixels, inclusive; empty when first > last.
-struct PixelRect {
-  int32_t x0 = 0, y0 = 0, x1 = -1, y1 = -1;
-  bool empty() const { return x0 > x1 || y0 > y1; }
-};
-
-PixelRect intersect(const PixelRect& a, const PixelRect& b) {
-  return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1),
-          std::min(a.y1, b.y1)};
-}
-
 // A window coordinate made safe to convert: clamped just outside the image.
 int32_t clamp_pixel(double v, int32_t size) {
   if (std::isnan(v)) return -1;
@@ -399,8 +388,11 @@ struct LayerCache {
 
 namespace {
 
+// Only the pixels `within` are written, each exactly as drawing the
+// whole of the layer's area would write it: rows of texels are stepped from
+// where the area starts, whatever part of it is drawn.
 void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
-                Rgb tint) {
+                Rgb tint, const PixelRect& within = kEverywhere) {
   const std::optional<Affine> back = inverse(layer.to_window);
   if (!back || layer.image == nullptr) return;
   PixelRect area = intersect(clip, reach(layer.to_window, layer.image->width,
@@ -411,7 +403,8 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
     area = intersect(area, reach(*window_out, layer.window->width,
                                  layer.window->height, picture));
   }
-  if (area.empty()) return;
+  const PixelRect drawn = intersect(area, within);
+  if (drawn.empty()) return;
   const TintTable& table = tint_table(tint);
   const Image& image = *layer.image;
   const bool whole_pixel_shift =
@@ -422,11 +415,11 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
     // A bitmap shifted by whole pixels (window backgrounds, gauges drawn at
     // their own size): texels map one to one, row by row.
     const int64_t dx = int64_t(back->x0), dy = int64_t(back->y0);
-    for (int32_t y = area.y0; y <= area.y1; ++y) {
+    for (int32_t y = drawn.y0; y <= drawn.y1; ++y) {
       const int64_t ty = y + dy;
       if (ty < 0 || ty >= image.height) continue;
-      const int64_t first = std::max<int64_t>(area.x0, -dx);
-      const int64_t last = std::min<int64_t>(area.x1, image.width - 1 - dx);
+      const int64_t first = std::max<int64_t>(drawn.x0, -dx);
+      const int64_t last = std::min<int64_t>(drawn.x1, image.width - 1 - dx);
       if (first > last) continue;
       uint8_t* out = picture.at(int32_t(first), y);
       const uint8_t* texel = image.at(int32_t(first + dx), int32_t(ty));
@@ -513,9 +506,16 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
       layer.cache->bytes += cached.bytes.size();
     }
     if (cached.cacheable && cached.sightings == 2) {
-      for (const LayerCache::Run& run : cached.runs)
-        std::memcpy(picture.at(run.x, run.y), cached.bytes.data() + run.offset,
-                    size_t(run.length) * 3);
+      for (const LayerCache::Run& run : cached.runs) {
+        if (run.y < drawn.y0 || run.y > drawn.y1) continue;
+        const int32_t first = std::max(run.x, drawn.x0);
+        const int32_t last = std::min(run.x + run.length - 1, drawn.x1);
+        if (first > last) continue;
+        std::memcpy(
+            picture.at(first, run.y),
+            cached.bytes.data() + run.offset + size_t(first - run.x) * 3,
+            size_t(last - first + 1) * 3);
+      }
       return;
     }
   }
@@ -531,7 +531,7 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
     for (int32_t x = area.x0; x <= area.x1; ++x)
       window_columns.push_back(texel_column(
           layer.to_window_bitmap, x + 0.5, area.y0 + 0.5, layer.window->width));
-  for (int32_t y = area.y0; y <= area.y1; ++y) {
+  for (int32_t y = drawn.y0; y <= drawn.y1; ++y) {
     uint8_t* out = picture.at(area.x0, y);
     if (fixed_point) {
       const double start_x = back->x(area.x0 + 0.5, y + 0.5);
@@ -544,6 +544,8 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
         int64_t first = 0, last = int64_t(area.x1) - area.x0;
         keep_on_texels(row_x, step_x, image.width, first, last);
         keep_on_texels(row_y, step_y, image.height, first, last);
+        first = std::max<int64_t>(first, drawn.x0 - area.x0);
+        last = std::min<int64_t>(last, drawn.x1 - area.x0);
         if (first > last) continue;
         out += first * 3;
         int64_t tx = row_x + first * step_x, ty = row_y + first * step_y;
@@ -578,6 +580,8 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
     if (layer.smooth) {
       int32_t first = area.x0, last = area.x1;
       keep_near_texels(*back, y + 0.5, image.width, image.height, first, last);
+      first = std::max(first, drawn.x0);
+      last = std::min(last, drawn.x1);
       const uint8_t* window_texels =
           upright_window ? layer.window->at(0, window_row) : nullptr;
       out += size_t(first - area.x0) * 3;
@@ -598,7 +602,8 @@ void draw_layer(Image& picture, const Layer& layer, const PixelRect& clip,
       }
       continue;
     }
-    for (int32_t x = area.x0; x <= area.x1; ++x, out += 3) {
+    out += size_t(drawn.x0 - area.x0) * 3;
+    for (int32_t x = drawn.x0; x <= drawn.x1; ++x, out += 3) {
       const double cx = x + 0.5, cy = y + 0.5;
       if (upright_window) {
         const int32_t column = window_columns[size_t(x - area.x0)];
@@ -673,13 +678,15 @@ class GaugePainter {
  public:
   GaugePainter(Image& picture, const GaugeInstance& gauge,
                BitmapSource& bitmaps, const Lighting& lighting,
-               std::vector<std::string>& notes, LayerCache* cache)
+               std::vector<std::string>& notes, LayerCache* cache,
+               const PixelRect& within)
       : picture_(picture),
         gauge_(gauge),
         bitmaps_(bitmaps),
         lighting_(lighting),
         notes_(notes),
-        cache_(cache) {}
+        cache_(cache),
+        within_(within) {}
 
   void paint() {
     if (gauge_.header == nullptr || gauge_.elements.empty() ||
@@ -696,7 +703,7 @@ class GaugePainter {
     clip_ = pixels_within(frame_.x, frame_.y, frame_.x + bw * frame_.scale_x,
                           frame_.y + bh * frame_.scale_y, picture_);
     clip_ = intersect(clip_, whole(picture_));
-    if (clip_.empty()) return;
+    if (intersect(clip_, within_).empty()) return;
     for (size_t i = 0; i < gauge_.elements.size(); ++i) {
       const ElementHeader* head = gauge_.elements[i];
       const ElementState& state = gauge_.states[i];
@@ -743,7 +750,7 @@ class GaugePainter {
       layer.to_window_bitmap = *from_window;
     }
     layer.cache = cache_;
-    draw_layer(picture_, layer, clip_, element_tint(flags, lighting_));
+    draw_layer(picture_, layer, clip_, element_tint(flags, lighting_), within_);
   }
 
   void paint_element(size_t index, const ElementHeader* head,
@@ -854,10 +861,11 @@ class GaugePainter {
     const double x = head->x, y = head->y;
     const double width = e->box_width, height = e->box_height;
     const PixelRect box = intersect(
-        clip_, pixels_within(
-                   frame_.x + x * frame_.scale_x, frame_.y + y * frame_.scale_y,
-                   frame_.x + (x + width) * frame_.scale_x,
-                   frame_.y + (y + height) * frame_.scale_y, picture_));
+        intersect(clip_, within_),
+        pixels_within(frame_.x + x * frame_.scale_x,
+                      frame_.y + y * frame_.scale_y,
+                      frame_.x + (x + width) * frame_.scale_x,
+                      frame_.y + (y + height) * frame_.scale_y, picture_));
     if (box.empty()) return;
     const bool keyed = head->image_flags & kImageTransparent;
     if (!(keyed && (e->background_colour & 0xFFFFFF) == 0))
@@ -893,6 +901,7 @@ class GaugePainter {
   const Lighting& lighting_;
   std::vector<std::string>& notes_;
   LayerCache* cache_;
+  PixelRect within_;
   GaugeFrame frame_;
   Affine to_window_;
   PixelRect clip_;
@@ -939,8 +948,9 @@ std::optional<GaugeFrame> gauge_frame(const GaugePlacement& placement,
 
 void draw_gauge(Image& picture, const GaugeInstance& gauge,
                 BitmapSource& bitmaps, const Lighting& lighting,
-                std::vector<std::string>& notes, LayerCache* cache) {
-  GaugePainter(picture, gauge, bitmaps, lighting, notes, cache).paint();
+                std::vector<std::string>& notes, LayerCache* cache,
+                const PixelRect& within) {
+  GaugePainter(picture, gauge, bitmaps, lighting, notes, cache, within).paint();
 }
 
 std::optional<GaugeFrame> placed_gauge_frame(const GaugeInstance& gauge,
@@ -984,20 +994,22 @@ void resolve_panel_window_sizes(PanelConfig& panel, const LoadedModule& module,
                        });
 }
 
-void draw_placeholder(Image& picture, const GaugePlacement& placement) {
+void draw_placeholder(Image& picture, const GaugePlacement& placement,
+                      const PixelRect& within) {
   const double width = placement.width.value_or(kDefaultPlaceholderSize);
   const double height = placement.height.value_or(int32_t(width));
   if (!(width > 0) || !(height > 0)) return;
   const double x = placement.x, y = placement.y;
   const PixelRect box = intersect(
       whole(picture), pixels_within(x, y, x + width, y + height, picture));
-  if (box.empty()) return;
+  const PixelRect drawn = intersect(box, within);
+  if (drawn.empty()) return;
   const PixelRect outline = pixels_within(x, y, x + width, y + height, picture);
   const double rgb[3] = {double(kPlaceholderColour.red),
                          double(kPlaceholderColour.green),
                          double(kPlaceholderColour.blue)};
-  for (int32_t py = box.y0; py <= box.y1; ++py)
-    for (int32_t px = box.x0; px <= box.x1; ++px)
+  for (int32_t py = drawn.y0; py <= drawn.y1; ++py)
+    for (int32_t px = drawn.x0; px <= drawn.x1; ++px)
       if (px == outline.x0 || px == outline.x1 || py == outline.y0 ||
           py == outline.y1)
         blend(picture.at(px, py), rgb, 1, kWhite);
@@ -1007,7 +1019,8 @@ void draw_placeholder(Image& picture, const GaugePlacement& placement) {
                .height = kPlaceholderTextHeight};
   layout_text(
       placement.gauge, text, [&](int32_t px, int32_t py, uint8_t coverage) {
-        if (px <= box.x0 || px >= box.x1 || py <= box.y0 || py >= box.y1)
+        if (px <= box.x0 || px >= box.x1 || py <= box.y0 || py >= box.y1 ||
+            px < drawn.x0 || px > drawn.x1 || py < drawn.y0 || py > drawn.y1)
           return;
         blend(picture.at(px, py), rgb, coverage / 255.0, kWhite);
       });
@@ -1048,55 +1061,214 @@ std::pair<int32_t, int32_t> WindowRenderer::picture_size(
   return {width, height};
 }
 
+namespace {
+
+Lighting lighting_of(Host& host, bool night) {
+  Lighting lighting;
+  lighting.night = night;
+  lighting.panel_lights = host.aircraft().number(10) > 0;
+  lighting.colors = host.panel().colors;
+  return lighting;
+}
+
+const GaugeInstance* instance_of(const Host& host,
+                                 const GaugePlacement& placement) {
+  const GaugeInstance* gauge = nullptr;
+  for (const GaugeInstance& instance : host.instances())
+    if (instance.placement == &placement) gauge = &instance;
+  return gauge;
+}
+
+template <typename T>
+void put_bytes(std::vector<uint8_t>& out, const T& value) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+  out.insert(out.end(), bytes, bytes + sizeof value);
+}
+
+size_t record_size(uint32_t kind) {
+  switch (kind) {
+    case kStaticImage:
+      return sizeof(StaticImageElement);
+    case kNeedle:
+      return sizeof(NeedleElement);
+    case kString:
+      return sizeof(StringElement);
+    case kSlider:
+      return sizeof(SliderElement);
+    case kIcon:
+      return sizeof(IconElement);
+    case kMovingImage:
+      return sizeof(MovingImageElement);
+    case kSprite:
+      return sizeof(SpriteElement);
+    default:
+      return sizeof(ElementHeader);
+  }
+}
+
+// Everything a placement's drawing is made from: its box, and its gauge's
+// element records (which the module may change) and values as drawn.
+void take_placement_inputs(const GaugePlacement& placement,
+                           const GaugeInstance* gauge,
+                           std::vector<uint8_t>& out) {
+  out.clear();
+  put_bytes(out, placement.x);
+  put_bytes(out, placement.y);
+  put_bytes(out, placement.width.value_or(INT32_MIN));
+  put_bytes(out, placement.height.value_or(INT32_MIN));
+  put_bytes(out, gauge);
+  if (gauge == nullptr || gauge->header == nullptr) return;
+  put_bytes(out, gauge->installed);
+  for (size_t i = 0; i < gauge->elements.size(); ++i) {
+    const ElementHeader* head = gauge->elements[i];
+    const auto* record = reinterpret_cast<const uint8_t*>(head);
+    out.insert(out.end(), record, record + record_size(head->kind));
+    if (i >= gauge->states.size()) continue;
+    const ElementState& state = gauge->states[i];
+    put_bytes(out, state.values);
+    put_bytes(out, state.angle);
+    put_bytes(out, state.icon_index);
+    put_bytes(out, state.drawn);
+    put_bytes(out, state.text.size());
+    out.insert(out.end(), state.text.begin(), state.text.end());
+  }
+}
+
+}  // namespace
+
+std::pair<int32_t, int32_t> WindowRenderer::size_of(
+    const PanelWindow& window, const Image* backdrop) const {
+  int32_t width = window.width, height = window.height;
+  if ((width <= 0 || height <= 0) && backdrop != nullptr)
+    width = backdrop->width, height = backdrop->height;
+  return {width, height};
+}
+
+void WindowRenderer::paint(Host& host, const PanelWindow& window,
+                           const Lighting& lighting, Image& picture,
+                           const PixelRect& within,
+                           std::vector<std::string>& notes) {
+  if (!layers_) layers_ = std::make_shared<LayerCache>();
+  const Image* backdrop = background(window);
+  const Rgb tint = element_tint(0, lighting);
+  if (backdrop != nullptr) {
+    Layer layer;
+    layer.image = backdrop;
+    layer.to_window = {double(picture.width) / backdrop->width,   0, 0, 0,
+                       double(picture.height) / backdrop->height, 0};
+    draw_layer(picture, layer, whole(picture), tint, within);
+  } else {
+    fill(picture, intersect(whole(picture), within),
+         window.background_color.value_or(Rgb{}), tint);
+  }
+  for (const GaugePlacement& placement : window.gauges) {
+    const GaugeInstance* gauge = instance_of(host, placement);
+    if (gauge == nullptr || gauge->header == nullptr)
+      draw_placeholder(picture, placement, within);
+    else if (gauge->installed)
+      draw_gauge(picture, *gauge, *bitmaps_, lighting, notes, layers_.get(),
+                 within);
+  }
+}
+
 WindowPicture WindowRenderer::render(Host& host, size_t window_index,
                                      bool night) {
   WindowPicture out;
   const PanelConfig& panel = host.panel();
   if (window_index >= panel.windows.size()) return out;
-  if (!layers_) layers_ = std::make_shared<LayerCache>();
   const PanelWindow& window = panel.windows[window_index];
-  const Image* backdrop = background(window);
-  int32_t width = window.width, height = window.height;
-  if ((width <= 0 || height <= 0) && backdrop != nullptr)
-    width = backdrop->width, height = backdrop->height;
+  const auto [width, height] = size_of(window, background(window));
   if (!drawable_size(width, height)) {
     out.notes.push_back(window.section_name() + ": no size to draw (" +
                         std::to_string(width) + " x " + std::to_string(height) +
                         ")");
     return out;
   }
-  Lighting lighting;
-  lighting.night = night;
-  lighting.panel_lights = host.aircraft().number(10) > 0;
-  lighting.colors = panel.colors;
-  Image& picture = out.image;
-  picture = Image(width, height);
-  const Rgb tint = element_tint(0, lighting);
-  if (backdrop != nullptr) {
-    Layer layer;
-    layer.image = backdrop;
-    layer.to_window = {double(width) / backdrop->width,   0, 0, 0,
-                       double(height) / backdrop->height, 0};
-    draw_layer(picture, layer, whole(picture), tint);
-  } else {
-    fill(picture, whole(picture), window.background_color.value_or(Rgb{}),
-         tint);
-  }
+  out.image = Image(width, height);
   std::vector<std::string> notes;
-  for (const GaugePlacement& placement : window.gauges) {
-    const GaugeInstance* gauge = nullptr;
-    for (const GaugeInstance& instance : host.instances())
-      if (instance.placement == &placement) gauge = &instance;
-    if (gauge == nullptr || gauge->header == nullptr)
-      draw_placeholder(picture, placement);
-    else if (gauge->installed)
-      draw_gauge(picture, *gauge, *bitmaps_, lighting, notes, layers_.get());
-  }
+  paint(host, window, lighting_of(host, night), out.image, kEverywhere, notes);
   // A bitmap missing from a gauge placed twice is one note.
   std::set<std::string> seen;
   for (std::string& note : notes)
     if (seen.insert(note).second) out.notes.push_back(std::move(note));
   return out;
+}
+
+PixelRect WindowRenderer::placement_area(const GaugePlacement& placement,
+                                         const GaugeInstance* gauge,
+                                         const Image& picture) {
+  if (gauge == nullptr || gauge->header == nullptr) {
+    const double width = placement.width.value_or(kDefaultPlaceholderSize);
+    const double height = placement.height.value_or(int32_t(width));
+    return intersect(
+        whole(picture),
+        pixels_within(placement.x, placement.y, placement.x + width,
+                      placement.y + height, picture));
+  }
+  const std::optional<GaugeFrame> frame = placed_gauge_frame(*gauge, *bitmaps_);
+  if (!frame) return {};
+  return intersect(
+      whole(picture),
+      pixels_within(frame->x, frame->y,
+                    frame->x + frame->background_width * frame->scale_x,
+                    frame->y + frame->background_height * frame->scale_y,
+                    picture));
+}
+
+WindowChanges WindowRenderer::changes(Host& host, size_t window_index,
+                                      bool night, WindowInputs& inputs) {
+  WindowChanges out;
+  const PanelConfig& panel = host.panel();
+  if (window_index >= panel.windows.size()) {
+    inputs = {};
+    out.whole = true;
+    return out;
+  }
+  const PanelWindow& window = panel.windows[window_index];
+  const Image* backdrop = background(window);
+  const auto [width, height] = size_of(window, backdrop);
+  const Lighting lighting = lighting_of(host, night);
+  std::vector<uint8_t> window_now;
+  put_bytes(window_now, width);
+  put_bytes(window_now, height);
+  put_bytes(window_now, backdrop);
+  put_bytes(window_now, element_tint(0, lighting));
+  for (const uint32_t flags : {kImageBright, kImageLuminous})
+    put_bytes(window_now, element_tint(flags, lighting));
+  put_bytes(window_now, window.background_color.value_or(Rgb{}));
+  put_bytes(window_now, window.gauges.size());
+  out.whole = window_now != inputs.window ||
+              inputs.placements.size() != window.gauges.size();
+  inputs.window = std::move(window_now);
+  inputs.placements.resize(window.gauges.size());
+  if (!drawable_size(width, height)) return out;
+  // Only its size counts for where the placements land.
+  Image size_only;
+  size_only.width = width;
+  size_only.height = height;
+  std::vector<uint8_t> now;
+  for (size_t p = 0; p < window.gauges.size(); ++p) {
+    const GaugePlacement& placement = window.gauges[p];
+    const GaugeInstance* gauge = instance_of(host, placement);
+    take_placement_inputs(placement, gauge, now);
+    if (now == inputs.placements[p]) continue;
+    std::swap(now, inputs.placements[p]);
+    if (out.whole) continue;
+    const PixelRect area = placement_area(placement, gauge, size_only);
+    if (!area.empty()) out.areas.push_back(area);
+  }
+  return out;
+}
+
+void WindowRenderer::draw_areas(Host& host, size_t window_index, bool night,
+                                Image& picture,
+                                const std::vector<PixelRect>& areas) {
+  if (window_index >= host.panel().windows.size()) return;
+  const PanelWindow& window = host.panel().windows[window_index];
+  const Lighting lighting = lighting_of(host, night);
+  std::vector<std::string> notes;
+  for (const PixelRect& area : areas)
+    paint(host, window, lighting, picture, area, notes);
 }
 
 bool write_png(const Image& image, const std::string& path,

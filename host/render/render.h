@@ -4,6 +4,7 @@
 // their windows, sprites, strings; lit by day or night.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -16,6 +17,21 @@
 #include "host/panel_file/panel_config.h"
 #include "host/render/bitmaps.h"
 #include "host/render/image.h"
+
+// A range of window pixels, inclusive; empty when first > last.
+struct PixelRect {
+  int32_t x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+  bool empty() const { return x0 > x1 || y0 > y1; }
+  bool operator==(const PixelRect&) const = default;
+};
+
+inline constexpr PixelRect kEverywhere{INT32_MIN, INT32_MIN, INT32_MAX,
+                                       INT32_MAX};
+
+inline PixelRect intersect(const PixelRect& a, const PixelRect& b) {
+  return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1),
+          std::min(a.y1, b.y1)};
+}
 
 struct Lighting {
   bool night = false;
@@ -67,17 +83,34 @@ struct LayerCache;
 // Draws an installed gauge's element chain into `picture`, clipped to the
 // gauge's background. What cannot be drawn (a bitmap the module does not
 // hold) is added to `notes` and the rest is drawn. With a cache, layers
-// drawn the same way frame after frame are resampled once.
+// drawn the same way frame after frame are resampled once. Only pixels
+// `within` are written, each as drawing all of it would write it.
 void draw_gauge(Image& picture, const GaugeInstance& gauge,
                 BitmapSource& bitmaps, const Lighting& lighting,
-                std::vector<std::string>& notes, LayerCache* cache = nullptr);
+                std::vector<std::string>& notes, LayerCache* cache = nullptr,
+                const PixelRect& within = kEverywhere);
 
 // An outlined box with the gauge's name, for a gauge of another module.
-void draw_placeholder(Image& picture, const GaugePlacement& placement);
+void draw_placeholder(Image& picture, const GaugePlacement& placement,
+                      const PixelRect& within = kEverywhere);
 
 struct WindowPicture {
   Image image;
   std::vector<std::string> notes;
+};
+
+// What decided a window's pixels when WindowRenderer::changes() last looked
+// at it: its size and light, and each placement's gauge as drawn (place,
+// element records, values). Empty: never looked at.
+struct WindowInputs {
+  std::vector<uint8_t> window;
+  std::vector<std::vector<uint8_t>> placements;
+};
+
+// Where a window looks different from when its inputs were taken.
+struct WindowChanges {
+  bool whole = false;  // all of it: first, or its size or light changed
+  std::vector<PixelRect> areas;  // else these boxes of gauges, maybe none
 };
 
 class WindowRenderer {
@@ -88,6 +121,13 @@ class WindowRenderer {
   // The panel's window number `window` (its index in the panel) as it looks
   // after the latest frame.
   WindowPicture render(Host& host, size_t window, bool night);
+  // Compares the window now with `inputs` and takes its inputs anew.
+  WindowChanges changes(Host& host, size_t window, bool night,
+                        WindowInputs& inputs);
+  // Draws the areas of `picture`, a picture render() drew of the window
+  // before, again: each pixel in them as render() would draw it now.
+  void draw_areas(Host& host, size_t window, bool night, Image& picture,
+                  const std::vector<PixelRect>& areas);
   // The width and height render() gives the panel's window, 0 x 0 when it
   // has no size to draw.
   std::pair<int32_t, int32_t> picture_size(const PanelWindow& window);
@@ -98,6 +138,15 @@ class WindowRenderer {
 
  private:
   const Image* background(const PanelWindow& window);
+  // The window's size to draw, 0 x 0 when it has none.
+  std::pair<int32_t, int32_t> size_of(const PanelWindow& window,
+                                      const Image* backdrop) const;
+  void paint(Host& host, const PanelWindow& window, const Lighting& lighting,
+             Image& picture, const PixelRect& within,
+             std::vector<std::string>& notes);
+  // The pixels a placement's drawing may touch.
+  PixelRect placement_area(const GaugePlacement& placement,
+                           const GaugeInstance* gauge, const Image& picture);
 
   std::unique_ptr<BitmapSource> bitmaps_;
   std::map<std::string, std::optional<Image>> backgrounds_;

@@ -174,16 +174,26 @@ const WindowPixels* LivePanel::pixels(size_t window) {
   return &pixels_[window];
 }
 
-// Drawn again, the picture is compared with the one kept, row by row and
-// tile by tile, so that a page is sent only what changed.
+// Only the gauges whose drawing changed are drawn again, and only their
+// boxes compared with what was there, tile by tile, so that a page is sent
+// only what changed. A new size or light draws and compares it all.
 bool LivePanel::draw(size_t window) {
   WindowPixels& kept = pixels_[window];
-  Image drawn = renderer_->render(*host_, window, night()).image;
   const int64_t frame = host_->frame();
   const uint8_t again = last_drawn_frame_[window] == frame ? 1 : 0;
   last_drawn_frame_[window] = frame;
-  constexpr int32_t side = WindowPixels::kTileSide;
+  const WindowChanges changes =
+      renderer_->changes(*host_, window, night(), kept.inputs);
   bool any = false;
+  if (!changes.whole && kept.frame >= 0 && kept.picture.width > 0) {
+    for (const PixelRect& area : changes.areas)
+      if (draw_area(kept, window, area, frame, again)) any = true;
+    kept.frame = frame;
+    kept.drawn_at_change = changes_;
+    return any;
+  }
+  Image drawn = renderer_->render(*host_, window, night()).image;
+  constexpr int32_t side = WindowPixels::kTileSide;
   if (drawn.width != kept.picture.width ||
       drawn.height != kept.picture.height || kept.frame < 0) {
     kept.tiles_across = (drawn.width + side - 1) / side;
@@ -220,6 +230,37 @@ bool LivePanel::draw(size_t window) {
   kept.picture = std::move(drawn);
   kept.frame = frame;
   kept.drawn_at_change = changes_;
+  return any;
+}
+
+bool LivePanel::draw_area(WindowPixels& kept, size_t window,
+                          const PixelRect& area, int64_t frame,
+                          uint8_t again) {
+  const size_t row_bytes = size_t(area.x1 - area.x0 + 1) * 3;
+  area_before_.resize(row_bytes * size_t(area.y1 - area.y0 + 1));
+  for (int32_t y = area.y0; y <= area.y1; ++y)
+    std::memcpy(area_before_.data() + size_t(y - area.y0) * row_bytes,
+                kept.picture.at(area.x0, y), row_bytes);
+  renderer_->draw_areas(*host_, window, night(), kept.picture, {area});
+  constexpr int32_t side = WindowPixels::kTileSide;
+  bool any = false;
+  for (int32_t y = area.y0; y <= area.y1; ++y) {
+    const uint8_t* before = area_before_.data() + size_t(y - area.y0) * row_bytes;
+    const uint8_t* now = kept.picture.at(area.x0, y);
+    if (std::memcmp(before, now, row_bytes) == 0) continue;
+    const size_t row_first = size_t(y / side) * size_t(kept.tiles_across);
+    for (int32_t t = area.x0 / side; t <= area.x1 / side; ++t) {
+      const size_t tile = row_first + size_t(t);
+      const int32_t x0 = std::max(area.x0, t * side);
+      const int32_t x1 = std::min(area.x1, t * side + side - 1);
+      const size_t at = size_t(x0 - area.x0) * 3;
+      if (std::memcmp(before + at, now + at, size_t(x1 - x0 + 1) * 3) == 0)
+        continue;
+      kept.tile_frames[tile] = frame;
+      kept.tile_late[tile] = again;
+      any = true;
+    }
+  }
   return any;
 }
 
@@ -293,6 +334,7 @@ bool LivePanel::reload() {
   session_->set_night(night_now);
   host_ = std::move(parts.host);
   renderer_ = std::move(parts.renderer);
+  for (WindowPixels& kept : pixels_) kept.inputs = {};
   session_->start("");
   ++generation_;
   error_.reset();

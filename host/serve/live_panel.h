@@ -51,6 +51,8 @@ struct WindowPixels {
   // Changed by a drawing at a frame that had been drawn already, when a
   // page may hold that frame's picture without the change.
   std::vector<uint8_t> tile_late;
+  // What the picture was drawn from, to draw again only what changed.
+  WindowInputs inputs;
   // Whether a page that holds the picture of frame `since` lacks the tile
   // (0: it holds nothing).
   bool tile_newer(size_t tile, int64_t since) const {
@@ -152,6 +154,10 @@ class LivePanel {
   void settle(bool frames_ran);
   // Whether any tile changed.
   bool draw(size_t window);
+  // Draws the area of the kept picture again and marks the tiles whose
+  // pixels changed; whether any did.
+  bool draw_area(WindowPixels& kept, size_t window, const PixelRect& area,
+                 int64_t frame, uint8_t again);
   std::string state_signature() const;
 
   LoadedModule module_;
@@ -180,4 +186,5 @@ class LivePanel {
   uint64_t changes_ = 1;  // counts whatever may change a picture
   std::vector<WindowPixels> pixels_;
   std::vector<int64_t> last_drawn_frame_;  // by window, across reloads
+  std::vector<uint8_t> area_before_;       // draw_area's copy
 };

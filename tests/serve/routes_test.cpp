@@ -277,6 +277,67 @@ TEST_F(LivePanelTest, PixelsSinceAFrameAreTheTilesThatChanged) {
   EXPECT_TRUE(none.tiles.empty());
 }
 
+// A window drawn piece by piece, in boxes that cut its gauges anywhere, is
+// byte for byte the window drawn whole, by day and by night.
+TEST_F(LivePanelTest, DrawingInPiecesIsDrawingWhole) {
+  for (const char* line : {"set AIRSPEED 95", "set BANK -12",
+                           "set ALTITUDE 2750", "frames 2"})
+    ASSERT_EQ(post("/command", line).status, 200) << line;
+  WindowRenderer renderer(module_bitmaps(module_));
+  for (const bool night : {false, true}) {
+    for (size_t w = 0; w < panel_->host().panel().windows.size(); ++w) {
+      const Image whole = renderer.render(panel_->host(), w, night).image;
+      ASSERT_GT(whole.width, 0);
+      Image pieces(whole.width, whole.height);
+      std::fill(pieces.rgb.begin(), pieces.rgb.end(), uint8_t{0x5A});
+      for (int32_t y = 0; y < whole.height; y += 23)
+        for (int32_t x = 0; x < whole.width; x += 37)
+          renderer.draw_areas(panel_->host(), w, night, pieces,
+                              {{x, y, std::min(x + 36, whole.width - 1),
+                                std::min(y + 22, whole.height - 1)}});
+      EXPECT_TRUE(pieces.rgb == whole.rgb)
+          << "window " << w << (night ? " by night" : " by day");
+    }
+  }
+}
+
+// Only what changed is drawn again: a page that keeps applying the changed
+// tiles holds, after every line and frame, exactly the window's full
+// drawing, through moving needles, the light and a window opened.
+TEST_F(LivePanelTest, TilesFollowedLineByLineAreTheFullDrawing) {
+  panel_->set_drawing(true);
+  struct Followed {
+    size_t window;
+    Image picture;
+    uint32_t since = 0;
+  };
+  WindowRenderer whole(module_bitmaps(module_));
+  std::vector<Followed> pages(2);
+  pages[0].window = 0;
+  pages[1].window = 4;
+  for (const char* line :
+       {"set AIRSPEED 80", "set ALTITUDE 1500", "frames 2", "set BANK 20",
+        "set MAGNETIC_HEADING 270", "frames 1", "light night", "frames 1",
+        "set PANEL_LIGHTS 1", "frames 1", "open 30",
+        "click Battery_Switch 20 30", "frames 2", "set ENGINE_RPM 2100",
+        "seconds 1", "light day", "set VERTICAL_SPEED -800", "frames 3"}) {
+    ASSERT_EQ(post("/command", line).status, 200) << line;
+    for (Followed& page : pages) {
+      if (!panel_->host().window_open_at(page.window)) continue;
+      Tiles tiles;
+      ASSERT_TRUE(tiles.read(get("/window/" + std::to_string(page.window) +
+                                 "/pixels?since=" + std::to_string(page.since))
+                                 .body));
+      tiles.paint(page.picture);
+      page.since = tiles.frame;
+      EXPECT_TRUE(page.picture.rgb ==
+                  whole.render(panel_->host(), page.window, panel_->night())
+                      .image.rgb)
+          << "window " << page.window << " after " << line;
+    }
+  }
+}
+
 // The light changes pictures without a frame: a page that holds the
 // frame's picture is still sent what changed.
 TEST_F(LivePanelTest, PixelsChangedWithinAFrameAreSentForThatFrame) {
