@@ -5,16 +5,15 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/core/host.h"
 #include "host/core/loader.h"
 #include "host/core/platform.h"
+#include "host/files/read_file.h"
 #include "host/inspect/diff.h"
 #include "host/inspect/export_bitmaps.h"
 #include "host/inspect/print.h"
@@ -112,19 +111,6 @@ void print_usage(std::ostream& out) {
          "4 a picture could not be written.\n";
 }
 
-bool read_file(const std::string& path, std::string& text) {
-  std::ostringstream buffer;
-  if (path == "-") {
-    buffer << std::cin.rdbuf();
-  } else {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    buffer << file.rdbuf();
-  }
-  text = buffer.str();
-  return true;
-}
-
 int usage_error(const std::string& message) {
   std::cerr << "corvelain_host: " << message << "\n"
             << "Try 'corvelain_host --help'.\n";
@@ -186,10 +172,7 @@ int run_validate(int argc, char** argv) {
 
 bool inspect_file(const std::string& path, std::vector<uint8_t>& bytes,
                   InspectedModule& module, std::string& error) {
-  if (!read_whole_file(path, bytes)) {
-    error = "cannot read module file " + path;
-    return false;
-  }
+  if (!read_input_file(path, kModuleFile, bytes, error)) return false;
   InspectResult read = read_module(bytes, path);
   if (auto* failure = std::get_if<InspectError>(&read)) {
     error = path + ": " + failure->message();
@@ -229,9 +212,11 @@ int run_inspect(int argc, char** argv) {
   if (!against_path.empty() &&
       (json || !gauge.empty() || !bitmaps_path.empty()))
     return usage_error("inspect: --against takes no other option");
+  std::string error;
+  if (!bitmaps_path.empty() && !check_output_folder(bitmaps_path, error))
+    return input_error(error);
   std::vector<uint8_t> bytes;
   InspectedModule module;
-  std::string error;
   if (!inspect_file(module_path, bytes, module, error))
     return input_error(error);
   if (!against_path.empty()) {
@@ -355,10 +340,14 @@ int run_serve(int argc, char** argv) {
                        ", not '" + rate_text + "'");
   const bool listen_given = !address.empty();
   if (!listen_given) address = "127.0.0.1";
+  std::string error;
+  // The sheets folder may be written later, but never where a file is.
+  if (!options.sheets_folder.empty() &&
+      !check_output_folder(options.sheets_folder, error))
+    return input_error(error);
 
   create_simulator_window();
   LoadedModule module;
-  std::string error;
   if (!load_module(module_path, module, error)) {
     destroy_simulator_window();
     return input_error(error);
@@ -408,10 +397,12 @@ int run_sheet(int argc, char** argv) {
   }
   if (request.gauge.empty()) return usage_error("sheet: name a gauge, or all");
   if (!out_folder.empty()) request.out_folder = out_folder;
+  std::string error;
+  if (!check_output_folder(request.out_folder, error))
+    return input_error(error);
 
   create_simulator_window();
   LoadedModule module;
-  std::string error;
   int status = kExitOk;
   if (load_module(module_path, module, error)) {
     status = write_sheets_running(module, request, std::cout, std::cerr);
@@ -477,19 +468,21 @@ int main(int argc, char** argv) {
   }
   if (panel_path.empty()) return usage_error("--panel FILE is required");
 
-  std::string panel_text, script_text;
-  if (!read_file(panel_path, panel_text))
-    return input_error("cannot read panel file " + panel_path);
-  if (!script_path.empty() && !read_file(script_path, script_text))
-    return input_error("cannot read script " + script_path);
+  std::string panel_text, script_text, error;
+  if (!read_input_file(panel_path, kPanelFile, panel_text, error))
+    return input_error(error);
+  if (!script_path.empty() &&
+      !read_input_file(script_path, kScriptFile, script_text, error))
+    return input_error(error);
+  if (!pictures_path.empty() && !check_output_folder(pictures_path, error))
+    return input_error(error);
   PanelConfigResult parsed = parse_panel_config(panel_text, panel_path);
-  if (auto* error = std::get_if<PanelConfigError>(&parsed))
-    return input_error(error->message());
+  if (auto* parse_error = std::get_if<PanelConfigError>(&parsed))
+    return input_error(parse_error->message());
   PanelConfig& panel = std::get<PanelConfig>(parsed);
 
   create_simulator_window();
   LoadedModule module;
-  std::string error;
   if (!load_module(module_path, module, error)) {
     destroy_simulator_window();
     return input_error(error);

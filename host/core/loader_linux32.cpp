@@ -4,7 +4,6 @@
 // run for process attach, and the two records found in its exports.
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -266,29 +265,6 @@ void release(MappedImage* image) {
     }
 }
 
-bool read_module_file(const std::filesystem::path& file,
-                      std::vector<uint8_t>& bytes, std::string& error) {
-  struct stat status {};
-  if (stat(file.c_str(), &status) != 0) {
-    error = "cannot load module " + file.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(status.st_mode)) {
-    error = "cannot load module " + file.string() + ": not a regular file";
-    return false;
-  }
-  if (uint64_t(status.st_size) > kMaxModuleFileBytes) {
-    error = "cannot load module " + file.string() + ": larger than " +
-            std::to_string(kMaxModuleFileBytes >> 20) + " MiB";
-    return false;
-  }
-  if (!read_whole_file(file.string(), bytes)) {
-    error = "cannot load module " + file.string() + ": cannot read it";
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool load_module(const std::string& path, LoadedModule& module,
@@ -296,9 +272,12 @@ bool load_module(const std::string& path, LoadedModule& module,
   const std::filesystem::path file =
       path.empty() ? program_directory() / default_module_file()
                    : std::filesystem::path(path);
-  std::vector<uint8_t> bytes;
-  if (!read_module_file(file, bytes, error)) return false;
   const std::string refused = "cannot load module " + file.string() + ": ";
+  std::vector<uint8_t> bytes;
+  if (!read_input_file(file.string(), kModuleFile, bytes, error)) {
+    error = "cannot load module " + error;
+    return false;
+  }
   InspectResult read = read_pe_image(bytes, file.string());
   if (const auto* failure = std::get_if<InspectError>(&read)) {
     error = refused + failure->message();

@@ -4,9 +4,9 @@
 bool load_module(const std::string& path, LoadedModule& module,
                  std::string& error) {
   if (!path.empty()) {
-    error =
-        "this build has the module linked in; --module is for the "
-        "Windows build";
+    error = "cannot load module " + path +
+            ": this build has the module linked in; --module is for the "
+            "Windows build";
     return false;
   }
   module.imports = &ImportTable;

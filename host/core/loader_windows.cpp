@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "host/core/loader.h"
+#include "host/files/read_file.h"
 
 namespace {
 
@@ -20,6 +21,11 @@ bool load_module(const std::string& path, LoadedModule& module,
   const std::filesystem::path file =
       path.empty() ? program_directory() / default_module_file()
                    : std::filesystem::path(path);
+  // The system's loader reads the file; what it is, is looked at first.
+  if (!check_input_file(file.string(), kModuleFile, error)) {
+    error = "cannot load module " + error;
+    return false;
+  }
   HMODULE library = LoadLibraryA(file.string().c_str());
   if (library == nullptr) {
     error = "cannot load module " + file.string() + " (error " +

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -1213,12 +1212,4 @@ InspectResult read_module(std::span<const uint8_t> file,
 InspectResult read_pe_image(std::span<const uint8_t> file,
                             const std::string& file_name) {
   return Reader(file, file_name).run_image();
-}
-
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in),
-               std::istreambuf_iterator<char>());
-  return !in.bad();
 }

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "host/files/read_file.h"
 #include "host/module_file/model.h"
 
 using InspectResult = std::variant<InspectedModule, InspectError>;
@@ -29,9 +30,3 @@ InspectResult read_pe_image(std::span<const uint8_t> file,
 void describe_bitmap(std::span<const uint8_t> bytes, BitmapResource& bitmap);
 void describe_recording(std::span<const uint8_t> bytes,
                         RecordingResource& recording);
-
-// The whole file, or false when it cannot be opened.
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
-
-// Larger files are refused rather than read.
-inline constexpr uint64_t kMaxModuleFileBytes = 256u << 20;

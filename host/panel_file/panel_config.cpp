@@ -414,6 +414,7 @@ std::string PanelWindow::section_name() const {
 }
 
 std::string PanelConfigError::message() const {
+  if (line == 0) return file + ": " + reason;
   return file + ":" + std::to_string(line) + ": " + reason;
 }
 
@@ -435,6 +436,17 @@ std::optional<uint32_t> parse_window_ident(std::string_view text) {
 
 PanelConfigResult parse_panel_config(std::string_view text,
                                      std::string file_name) {
+  // A picture, a module or a UTF-16 text given as a panel file: the lines
+  // the reader would find in it mean nothing.
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    const bool utf16 =
+        text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+    return PanelConfigError{
+        .file = std::move(file_name),
+        .reason = utf16 ? "is UTF-16 text; a panel file is ANSI or UTF-8 text"
+                        : "is not text (a NUL byte at offset " +
+                              std::to_string(nul) + ")"};
+  }
   Reader reader;
   reader.config.file = file_name;
   reader.config.folder = folder_of(file_name);
@@ -514,6 +526,10 @@ PanelConfigResult parse_panel_config(std::string_view text,
     return PanelConfigError{.file = std::move(file_name),
                             .line = reader.line,
                             .reason = std::move(reader.reason)};
+  if (reader.config.windows.empty())
+    return PanelConfigError{
+        .file = std::move(file_name),
+        .reason = "has no [WindowNN] or [VcockpitNN] section"};
   reader.finish();
   return std::move(reader.config);
 }

@@ -91,6 +91,8 @@ struct PanelConfig {
   std::vector<std::string> notes;
 };
 
+// "FILE:LINE: reason", or "FILE: reason" (line 0) for a file that is not
+// a panel file at all: not text, or without a single window section.
 struct PanelConfigError {
   std::string file;
   int line = 0;

@@ -21,24 +21,15 @@
 #include <stb_image.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
+#include "host/files/read_file.h"
 #include "host/render/stb_files.h"
 
 static_assert(STBI_MAX_DIMENSIONS == kMaxImageSide);
 
 namespace {
-
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in),
-               std::istreambuf_iterator<char>());
-  return !in.bad();
-}
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P',  'N',  'G',
                                       '\r', '\n', 0x1A, '\n'};
@@ -112,10 +103,7 @@ std::optional<std::pair<int32_t, int32_t>> image_memory_size(
 bool read_image_file(const std::string& path, Image& image,
                      std::string& error) {
   std::vector<uint8_t> bytes;
-  if (!read_whole_file(path, bytes)) {
-    error = "cannot open the file";
-    return false;
-  }
+  if (!read_input_file(path, kPictureFile, bytes, error)) return false;
   return read_image_memory(bytes.data(), bytes.size(), image, error);
 }
 
@@ -140,6 +128,7 @@ bool write_png_file(const std::string& path, const Image& image) {
 std::optional<std::pair<int32_t, int32_t>> image_file_size(
     const std::string& path) {
   std::vector<uint8_t> bytes;
-  if (!read_whole_file(path, bytes)) return std::nullopt;
+  std::string error;
+  if (!read_input_file(path, kPictureFile, bytes, error)) return std::nullopt;
   return image_memory_size(bytes.data(), bytes.size());
 }

@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"ident_name_unknown", "[Window00]\nident=SIDE_PANEL\n",
          "p.cfg:2: ident \"SIDE_PANEL\" of [Window00] is neither a number nor "
          "a window name; the window cannot be opened by ident"},
-        {"window_section_not_numbered", "[WindowA1]\nident=1\n",
+        {"window_section_not_numbered", "[WindowA1]\nident=1\n[Window00]\n",
          "p.cfg:1: section [WindowA1] is not [WindowNN] or [VcockpitNN]; "
          "skipped"},
     }),
@@ -335,7 +335,7 @@ TEST(PanelConfig, FirstOfTwoKeysHolds) {
 
 struct BadPanel {
   const char* name;
-  const char* text;
+  std::string text;
   int line;
   const char* reason;  // a part of the reason
 };
@@ -350,8 +350,11 @@ TEST_P(BadPanelTest, NamesFileLineAndReason) {
   EXPECT_EQ(error.line, GetParam().line);
   EXPECT_NE(error.reason.find(GetParam().reason), std::string::npos)
       << error.reason;
+  // Line 0: the file as a whole is no panel file.
   EXPECT_EQ(error.message(),
-            "aircraft/panel.cfg:" + std::to_string(GetParam().line) + ": " +
+            "aircraft/panel.cfg:" +
+                (GetParam().line > 0 ? std::to_string(GetParam().line) + ": "
+                                     : std::string(" ")) +
                 error.reason);
 }
 
@@ -404,6 +407,13 @@ INSTANTIATE_TEST_SUITE_P(
         {"color_not_numbers", "[Color]\nDay=white\n", 2, "bad Day \"white\""},
         {"unclosed_window_section", "[Window01\nsize_mm=10,10\n", 1, "']'"},
         {"unclosed_other_section", "[Window Titles\nWindow00=Main\n", 1, "']'"},
+        {"empty", "", 0, "has no [WindowNN] or [VcockpitNN] section"},
+        {"only_other_sections", "[Window Titles]\nWindow00=Main\n[Color]\n", 0,
+         "has no [WindowNN] or [VcockpitNN] section"},
+        {"a_script", "say hello\nframes 1\n", 0, "has no [WindowNN]"},
+        {"not_text", std::string("[Window00]\nsize_mm=1\0\n", 22), 0,
+         "is not text (a NUL byte at offset 20)"},
+        {"utf16", std::string("\xFF\xFE[\0W\0", 6), 0, "is UTF-16 text"},
     }),
     case_name<BadPanel>);
 
@@ -489,18 +499,17 @@ TEST(PanelConfig, TruncatedFilesNeverReadPastTheirEnd) {
     std::vector<char> cut(text.begin(), text.begin() + length);
     auto result =
         parse_panel_config(std::string_view(cut.data(), length), "cut.cfg");
+    // Cut before its first window section, it is no panel file at all.
     if (auto* error = std::get_if<PanelConfigError>(&result)) {
-      EXPECT_GE(error->line, 1) << length;
+      EXPECT_GE(error->line, error->reason.starts_with("has no") ? 0 : 1)
+          << length;
       EXPECT_LE(error->line, 53) << length;
     }
   }
 }
 
-TEST(PanelConfig, EmptyFileHasNoWindows) {
-  auto result = parse_panel_config("", "empty.cfg");
-  ASSERT_TRUE(std::holds_alternative<PanelConfig>(result));
-  EXPECT_TRUE(std::get<PanelConfig>(result).windows.empty());
-  EXPECT_EQ(std::get<PanelConfig>(result).folder, "");
+TEST(PanelConfig, BareFileNameHasNoFolder) {
+  EXPECT_EQ(parsed("[Window00]\n", "panel.cfg").folder, "");
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ struct WindowsModule {
 const WindowsModule& windows_module() {
   static const WindowsModule module = [] {
     WindowsModule m;
-    if (!read_whole_file(kWindowsModule, m.bytes)) {
+    if (!read_input_file(kWindowsModule, kModuleFile, m.bytes, m.error)) {
       m.error = "missing";
       return m;
     }
@@ -279,7 +279,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, InspectDamaged, testing::ValuesIn(kDamageCases),
 
 InspectedModule read_test_module(const std::string& name) {
   std::vector<uint8_t> bytes;
-  if (!read_whole_file(kWindowsTestModules + "/" + name, bytes)) return {};
+  std::string error;
+  if (!read_input_file(kWindowsTestModules + "/" + name, kModuleFile, bytes,
+                       error))
+    return {};
   InspectResult read = read_module(bytes, name);
   if (auto* e = std::get_if<InspectError>(&read)) {
     ADD_FAILURE() << name << ": " << e->message();
@@ -427,7 +430,9 @@ TEST(InspectBitmaps, WritesTheGeneratorsPictures) {
         << id << ": " << error;
     for (const std::string& artwork : {kWindowsArtwork, kNativeArtwork}) {
       std::vector<uint8_t> bmp;
-      ASSERT_TRUE(read_whole_file(artwork + "/" + id + ".bmp", bmp)) << id;
+      ASSERT_TRUE(read_input_file(artwork + "/" + id + ".bmp", kPictureFile,
+                                  bmp, error))
+          << error;
       Image generated;
       ASSERT_TRUE(parse_bmp_file(bmp, generated, error)) << id << error;
       EXPECT_EQ(written.width, generated.width) << id;

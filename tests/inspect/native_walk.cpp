@@ -209,7 +209,8 @@ void walk_areas(const MouseRect* r, InspectedGauge& out) {
 
 std::vector<uint8_t> file_bytes(const std::filesystem::path& path) {
   std::vector<uint8_t> bytes;
-  read_whole_file(path.string(), bytes);
+  std::string error;
+  read_input_file(path.string(), kPictureFile, bytes, error);
   return bytes;
 }
 

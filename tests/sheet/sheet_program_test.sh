@@ -39,9 +39,9 @@ grep -q '(nearest: Tachometer, ' "$work/err" || fail "no nearest names"
 status=0
 "$host" sheet Tachometer --out "$work/a_file/sheets" >"$work/out" \
   2>"$work/err" || status=$?
-[ "$status" = 4 ] || fail "an output folder inside a file gave $status"
-grep -q "cannot create the output folder $work/a_file/sheets" "$work/err" ||
-  fail "the error does not name the folder"
+[ "$status" = 2 ] || fail "an output folder inside a file gave $status"
+grep -qx "corvelain_host: $work/a_file/sheets: cannot be made, $work/a_file is a file, not a folder" \
+  "$work/err" || fail "the error does not name the folder and the file"
 
 if [ -z "$module" ] || [ ! -f "$module" ]; then
   echo "module file ${module:-(none)} not built: its records were not drawn"

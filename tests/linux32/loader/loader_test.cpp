@@ -24,7 +24,8 @@ std::vector<std::string> gauge_names(const LoadedModule& module) {
 
 uint32_t image_base_of(const std::string& path) {
   std::vector<uint8_t> bytes;
-  if (!read_whole_file(path, bytes)) return 0;
+  std::string error;
+  if (!read_input_file(path, kModuleFile, bytes, error)) return 0;
   const InspectResult read = read_pe_image(bytes, path);
   const auto* module = std::get_if<InspectedModule>(&read);
   return module ? module->pe.image_base : 0;
@@ -110,7 +111,7 @@ const RefusalCase kRefusals[] = {
     {.name = "missing",
      .path = "/nonexistent/Absent.gau",
      .says = "No such file or directory"},
-    {.name = "folder", .path = FIXTURES, .says = "not a regular file"},
+    {.name = "folder", .path = FIXTURES, .says = ": is a folder"},
     {.name = "not_a_module",
      .path = SOURCE_DIR "/CMakeLists.txt",
      .says = "not a PE module"},
