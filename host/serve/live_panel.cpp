@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "host/files/read_file.h"
 #include "host/panel_file/panel_config.h"
 #include "host/render/bitmaps.h"
 
@@ -13,14 +14,6 @@ namespace {
 
 // A clock further behind than this many frames starts again from now.
 constexpr int64_t kMostFramesCaughtUp = 4;
-
-bool read_text(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in),
-              std::istreambuf_iterator<char>());
-  return !in.bad();
-}
 
 }  // namespace
 
@@ -60,9 +53,8 @@ LivePanel::~LivePanel() {
 
 std::variant<LivePanel::Built, std::string> LivePanel::build(
     int64_t first_frame) const {
-  std::string text;
-  if (!read_text(panel_path_, text))
-    return "cannot read panel file " + panel_path_;
+  std::string text, unread;
+  if (!read_input_file(panel_path_, kPanelFile, text, unread)) return unread;
   PanelConfigResult parsed = parse_panel_config(text, panel_path_);
   if (auto* error = std::get_if<PanelConfigError>(&parsed))
     return error->message();
@@ -77,13 +69,21 @@ std::variant<LivePanel::Built, std::string> LivePanel::build(
   return built;
 }
 
-std::optional<LivePanel::FileStamp> LivePanel::file_stamp() const {
+// A file that vanishes, turns into a folder or loses its read permission
+// changes its stamp too, so that its reason is shown.
+LivePanel::FileStamp LivePanel::file_stamp() const {
+  namespace fs = std::filesystem;
   std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(panel_path_, error);
-  if (error) return std::nullopt;
-  const auto modified = std::filesystem::last_write_time(panel_path_, error);
-  if (error) return std::nullopt;
-  return FileStamp{size, int64_t(modified.time_since_epoch().count())};
+  const fs::file_status status = fs::status(panel_path_, error);
+  FileStamp stamp;
+  stamp.type = int(status.type());
+  stamp.permissions = unsigned(status.permissions());
+  if (!fs::exists(status)) return stamp;
+  if (fs::is_regular_file(status))
+    stamp.size = fs::file_size(panel_path_, error);
+  const auto modified = fs::last_write_time(panel_path_, error);
+  if (!error) stamp.modified = int64_t(modified.time_since_epoch().count());
+  return stamp;
 }
 
 LivePanel::Clock::duration LivePanel::period() const {
@@ -310,8 +310,7 @@ std::string LivePanel::state_signature() const {
 void LivePanel::watch_file(Clock::time_point now) {
   if (now < next_file_check_) return;
   next_file_check_ = now + kFileCheckPeriod;
-  const std::optional<FileStamp> stamp = file_stamp();
-  if (!stamp || stamp == stamp_) return;
+  if (file_stamp() == stamp_) return;
   reload();
 }
 

@@ -71,7 +71,7 @@ class LivePanel {
 
   // Reads the panel file, builds the panel on `module` (loaded once, kept
   // by the caller) and starts it. "FILE:LINE: reason" when the file does
-  // not make a panel.
+  // not make a panel, "FILE: reason" when it cannot be read as one.
   static std::variant<std::unique_ptr<LivePanel>, std::string> open(
       const LoadedModule& module, std::string panel_path, int rate,
       Clock::time_point now);
@@ -105,8 +105,8 @@ class LivePanel {
   // is no such window or it is closed.
   const WindowPixels* pixels(size_t window);
 
-  // Looks at the file's size and modification time every kFileCheckPeriod
-  // and reads it again when they changed.
+  // Looks at the file's kind, permissions, size and modification time every
+  // kFileCheckPeriod and reads it again when they changed.
   void watch_file(Clock::time_point now);
   // Reads the panel file now: a good one replaces the panel (a new host on
   // the same module with the aircraft's state, the light kept); a bad one
@@ -119,7 +119,8 @@ class LivePanel {
   bool night() const { return session_->night(); }
   // Grows at every reload of the panel file.
   int64_t generation() const { return generation_; }
-  // "FILE:LINE: reason" of the latest read of the file, when it failed.
+  // "FILE:LINE: reason" (or "FILE: reason" for a file that is gone, is no
+  // file or is not a panel file at all) of the latest read, when it failed.
   const std::optional<std::string>& error() const { return error_; }
   const std::vector<std::string>& transcript() const { return transcript_; }
   // Where the window's picture puts the gauge, as it is drawn.
@@ -132,6 +133,8 @@ class LivePanel {
 
  private:
   struct FileStamp {
+    int type = 0;  // std::filesystem::file_type
+    unsigned permissions = 0;
     uintmax_t size = 0;
     int64_t modified = 0;
     bool operator==(const FileStamp&) const = default;
@@ -145,7 +148,7 @@ class LivePanel {
             Clock::time_point now);
   // The panel the file describes now, or the reason it describes none.
   std::variant<Built, std::string> build(int64_t first_frame) const;
-  std::optional<FileStamp> file_stamp() const;
+  FileStamp file_stamp() const;
   Clock::duration period() const;
   // Moves what the session printed into the transcript.
   void take_lines();
@@ -177,7 +180,7 @@ class LivePanel {
   int rate_ = kDefaultRate;
   Clock::time_point next_frame_;
 
-  std::optional<FileStamp> stamp_;
+  FileStamp stamp_;
   Clock::time_point next_file_check_;
   int64_t generation_ = 0;
   std::optional<std::string> error_;

@@ -127,3 +127,30 @@ test('a panel file that does not read shows its file and line; the panel keeps r
   await banner.waitFor({state: 'hidden', timeout: 10000});
   assert.equal((await get_json(server.url, 'state')).error, null);
 });
+
+test('a panel file removed, then made a folder, shows its file and reason without a line; back, it is read again', async () => {
+  const good = fs.readFileSync(panel_file, 'utf8');
+  const generation = (await get_json(server.url, 'state')).generation;
+  const banner = page.locator('#reload-error');
+  const reason = page.locator('#reload-error-reason');
+
+  fs.rmSync(panel_file);
+  await banner.waitFor({state: 'visible', timeout: 10000});
+  await page.waitForFunction(() => /cannot be read/.test(document.querySelector('#reload-error-reason').textContent),
+                             null, {timeout: 10000});
+  assert.equal(await page.textContent('#reload-error-file'), panel_file);
+  assert.equal(await page.locator('#reload-error-at').isHidden(), true);
+  assert.equal((await get_json(server.url, 'state')).error, `${panel_file}: ${await reason.textContent()}`);
+
+  fs.mkdirSync(panel_file);
+  await page.waitForFunction(() => document.querySelector('#reload-error-reason').textContent === 'is a folder',
+                             null, {timeout: 10000});
+  assert.equal(await page.locator('#reload-error-at').isHidden(), true);
+
+  fs.rmdirSync(panel_file);
+  fs.writeFileSync(panel_file, good);
+  await banner.waitFor({state: 'hidden', timeout: 10000});
+  const state = await get_json(server.url, 'state');
+  assert.equal(state.error, null);
+  assert.equal(state.generation, generation + 1);
+});

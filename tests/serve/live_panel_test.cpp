@@ -114,6 +114,79 @@ INSTANTIATE_TEST_SUITE_P(LivePanel, BrokenPanelFile,
                          ::testing::ValuesIn(kBrokenFiles),
                          [](const auto& info) { return info.param.name; });
 
+// A panel file that stops being one while served: gone, a folder, not
+// text, no window at all, too large.
+struct FileGoneBad {
+  const char* name;
+  void (*spoil)(const std::string& path);
+  const char* error;  // after "FILE: "
+};
+
+void PrintTo(const FileGoneBad& b, std::ostream* out) { *out << b.name; }
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+const FileGoneBad kFilesGoneBad[] = {
+    {"removed", [](const std::string& p) { std::filesystem::remove(p); },
+     "cannot be read (No such file or directory)"},
+    {"made_a_folder",
+     [](const std::string& p) {
+       std::filesystem::remove(p);
+       std::filesystem::create_directory(p);
+     },
+     "is a folder"},
+    {"not_text",
+     [](const std::string& p) {
+       write_bytes(p, std::string("BM\x36\0\0\0", 6) + sample_panel_text());
+     },
+     "is not text (a NUL byte at offset 3)"},
+    {"without_sections",
+     [](const std::string& p) { write_bytes(p, "say hello\n"); },
+     "has no [WindowNN] or [VcockpitNN] section"},
+    {"too_large",
+     [](const std::string& p) {
+       write_bytes(p, sample_panel_text() + std::string(1 << 20, ' '));
+     },
+     "is larger than 1048576 bytes, more than a panel file can be"},
+};
+
+class PanelFileGoneBad : public LivePanelTest,
+                         public ::testing::WithParamInterface<FileGoneBad> {};
+
+TEST_P(PanelFileGoneBad, NamesTheFileWhileThePanelRunsOnUntilItIsBack) {
+  ASSERT_EQ(post("/command", "model off").status, 200);
+  ASSERT_EQ(post("/command", "set ALTITUDE 100").status, 200);
+  const auto before = state();
+  GetParam().spoil(path_);
+  panel_->watch_file(Clock::now() + 1s);
+
+  const auto s = state();
+  EXPECT_EQ(s["error"], path_ + ": " + GetParam().error);
+  EXPECT_EQ(s["generation"], 0);
+  EXPECT_EQ(s["windows"], before["windows"]);
+  panel_->tick(Clock::now() + 1s);
+  EXPECT_GT(panel_->host().frame(), int64_t(before["frame"]));
+  EXPECT_EQ(post("/command", "open 30").status, 200);
+  // Looked at again, unchanged: the reason stays and nothing is rebuilt.
+  panel_->watch_file(Clock::now() + 2s);
+  EXPECT_EQ(state()["error"], path_ + ": " + GetParam().error);
+
+  std::filesystem::remove(path_);
+  write_panel(sample_panel_text());
+  panel_->watch_file(Clock::now() + 3s);
+  EXPECT_EQ(state()["error"], nullptr);
+  EXPECT_EQ(state()["generation"], 1);
+  EXPECT_EQ(panel_->host().aircraft().number(
+                find_aircraft_variable("ALTITUDE")->token),
+            100);
+}
+
+INSTANTIATE_TEST_SUITE_P(LivePanel, PanelFileGoneBad,
+                         ::testing::ValuesIn(kFilesGoneBad),
+                         [](const auto& info) { return info.param.name; });
+
 TEST_F(LivePanelTest, FileIsLookedAtOnlyEveryQuarterSecond) {
   write_panel(replaced(sample_panel_text(), kAirspeed,
                        "Corvelain_Instr!Airspeed, 600, 400, 80, 80"));

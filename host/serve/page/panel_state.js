@@ -5,10 +5,14 @@ import {$, get_json, model} from './shared.js';
 import {show_frame} from './transcript.js';
 import {show_windows} from './windows.js';
 
+// "FILE:LINE: reason", or "FILE: reason" for a file that is gone, is a
+// folder or is no panel file at all.
 function parse_error(text) {
-  const match = /^(.+?):(\d+): ([\s\S]*)$/.exec(text);
-  if (!match) return {file: text, line: '?', reason: ''};
-  return {file: match[1], line: match[2], reason: match[3]};
+  const at_line = /^(.+?):(\d+): ([\s\S]*)$/.exec(text);
+  if (at_line) return {file: at_line[1], line: at_line[2], reason: at_line[3]};
+  const whole = /^(.+?): ([\s\S]*)$/.exec(text);
+  if (whole) return {file: whole[1], line: null, reason: whole[2]};
+  return {file: '', line: null, reason: text};
 }
 
 export function apply_state(state) {
@@ -37,7 +41,8 @@ export function apply_state(state) {
   if (state.error) {
     const e = parse_error(state.error);
     $('reload-error-file').textContent = e.file;
-    $('reload-error-line').textContent = e.line;
+    $('reload-error-line').textContent = e.line ?? '';
+    $('reload-error-at').hidden = e.line === null;
     $('reload-error-reason').textContent = e.reason;
     banner.dataset.error = state.error;
     banner.hidden = false;
