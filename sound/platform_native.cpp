@@ -16,6 +16,7 @@ struct SoundBuffer {
   uint8_t* samples = nullptr;
   uint32_t bytes = 0;
   bool locked = false;
+  WaveFormat format{};
 };
 
 struct MemoryFile {
@@ -39,6 +40,8 @@ struct NativeState {
   uint32_t override_size = 0;
   PlayObserver observer = nullptr;
   void* observer_context = nullptr;
+  PlayContentObserver content_observer = nullptr;
+  void* content_observer_context = nullptr;
   SoundCounts counts;
 };
 
@@ -101,6 +104,12 @@ void native_sound_set_window_class(const char* class_name) {
 void native_sound_observe_plays(PlayObserver observer, void* context) {
   state.observer = observer;
   state.observer_context = context;
+}
+
+void native_sound_observe_play_contents(PlayContentObserver observer,
+                                        void* context) {
+  state.content_observer = observer;
+  state.content_observer_context = context;
 }
 
 void native_sound_override_resource(const void* bytes, uint32_t size) {
@@ -258,7 +267,7 @@ bool platform_create_buffer(SoundDevice*, const WaveFormat& format,
   if (fails(SoundStep::kCreateBuffer) || bytes < kMinBytes ||
       bytes > kMaxBytes || format.format_tag != 1 || format.channels == 0)
     return false;
-  *buffer = new SoundBuffer{new uint8_t[bytes](), bytes, false};
+  *buffer = new SoundBuffer{new uint8_t[bytes](), bytes, false, format};
   ++state.counts.buffers_created;
   return true;
 }
@@ -287,6 +296,9 @@ bool platform_play_buffer(SoundBuffer* buffer, uint32_t) {
   ++state.counts.plays;
   if (state.observer != nullptr)
     state.observer(state.observer_context, buffer->bytes);
+  if (state.content_observer != nullptr)
+    state.content_observer(state.content_observer_context, buffer->format,
+                           buffer->samples, buffer->bytes);
   return true;
 }
 

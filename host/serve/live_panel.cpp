@@ -45,10 +45,13 @@ LivePanel::LivePanel(const LoadedModule& module, std::string panel_path,
       panel_path_(std::move(panel_path)),
       rate_(rate),
       next_frame_(now + period()),
-      next_file_check_(now + kFileCheckPeriod) {}
+      next_file_check_(now + kFileCheckPeriod) {
+  watch_sound();
+}
 
 LivePanel::~LivePanel() {
   if (session_) session_->stop();
+  sound_watch_observe_plays(nullptr, nullptr);
 }
 
 std::variant<LivePanel::Built, std::string> LivePanel::build(
@@ -343,4 +346,44 @@ bool LivePanel::reload() {
 
 std::vector<LivePanelNotice> LivePanel::take_notices() {
   return std::exchange(notices_, {});
+}
+
+// Attached before any gauge is built, so that the Windows build hands the
+// gauges watched buffers.
+void LivePanel::watch_sound() {
+  sound_watch_attach(module_);
+  sound_watch_observe_plays(&LivePanel::heard, this);
+}
+
+// A recording is known by its content: the same click played again, by
+// this gauge or another, keeps its id, and pages fetch it once.
+void LivePanel::heard(void* self, const SoundPlay& play) {
+  LivePanel& panel = *static_cast<LivePanel*>(self);
+  std::vector<LiveRecording>& kept = panel.recordings_;
+  const auto same = std::find_if(
+      kept.begin(), kept.end(), [&](const LiveRecording& recording) {
+        return recording.format == play.format &&
+               std::ranges::equal(recording.samples, play.samples);
+      });
+  LiveRecording played;
+  if (same != kept.end()) {
+    played = std::move(*same);
+    kept.erase(same);
+  } else {
+    played = {.id = ++panel.recordings_heard_,
+              .format = play.format,
+              .samples = {play.samples.begin(), play.samples.end()}};
+    if (kept.size() >= kRecordingsKept) kept.erase(kept.begin());
+  }
+  LivePanelNotice notice;
+  notice.kind = LivePanelNotice::Kind::kSound;
+  notice.recording = played.id;
+  panel.notices_.push_back(std::move(notice));
+  kept.push_back(std::move(played));
+}
+
+const LiveRecording* LivePanel::recording(uint64_t id) const {
+  for (const LiveRecording& kept : recordings_)
+    if (kept.id == id) return &kept;
+  return nullptr;
 }

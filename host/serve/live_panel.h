@@ -21,15 +21,24 @@
 #include "host/core/loader.h"
 #include "host/render/render.h"
 #include "host/script/scenario.h"
+#include "host/validate/sound_watch.h"
 
 // What happened that pages watching the panel are told.
 struct LivePanelNotice {
-  enum class Kind { kTranscript, kState, kFrame };
+  enum class Kind { kTranscript, kState, kFrame, kSound };
   Kind kind = Kind::kState;
   size_t from = 0;    // kTranscript: lines [from, from + count) were added
   size_t count = 0;   //
   int64_t frame = 0;  // kFrame: the frame drawn
   std::vector<size_t> windows;  // kFrame: open windows whose pixels changed
+  uint64_t recording = 0;       // kSound: the id of the recording played
+};
+
+// A recording the module played, as its buffer held it when played.
+struct LiveRecording {
+  uint64_t id = 0;  // from 1, in the order first heard
+  SoundFormat format;
+  std::vector<uint8_t> samples;
 };
 
 struct LiveCommandOutcome {
@@ -131,6 +140,11 @@ class LivePanel {
 
   std::vector<LivePanelNotice> take_notices();
 
+  // The distinct recordings played lately, the most recently played kept;
+  // null for an id no longer kept or never given.
+  static constexpr size_t kRecordingsKept = 16;
+  const LiveRecording* recording(uint64_t id) const;
+
  private:
   struct FileStamp {
     int type = 0;  // std::filesystem::file_type
@@ -162,6 +176,9 @@ class LivePanel {
   bool draw_area(WindowPixels& kept, size_t window, const PixelRect& area,
                  int64_t frame, uint8_t again);
   std::string state_signature() const;
+  // Every play of the module's sound is a notice naming its recording.
+  void watch_sound();
+  static void heard(void* self, const SoundPlay& play);
 
   LoadedModule module_;
   std::string panel_path_;
@@ -175,6 +192,8 @@ class LivePanel {
   size_t transcript_told_ = 0;
   std::string state_told_;
   std::vector<LivePanelNotice> notices_;
+  std::vector<LiveRecording> recordings_;  // the most recently played last
+  uint64_t recordings_heard_ = 0;
 
   bool paused_ = false;
   int rate_ = kDefaultRate;

@@ -403,6 +403,49 @@ HttpResponse sheets(const ServeOptions& options, std::string_view path) {
   return sheet_file(options, name.empty() ? "index.html" : name);
 }
 
+// A recording as a WAVE file: a "fmt " chunk of its format's PCM fields and
+// a "data" chunk of its samples.
+std::string wave_file(const LiveRecording& recording) {
+  const SoundFormat& format = recording.format;
+  const uint32_t data_bytes = uint32_t(recording.samples.size());
+  const uint32_t pad = data_bytes & 1;
+  std::string out;
+  out.reserve(44 + data_bytes + pad);
+  out += "RIFF";
+  put_u32(out, 4 + (8 + 16) + (8 + data_bytes + pad));
+  out += "WAVEfmt ";
+  put_u32(out, 16);
+  put_u16(out, format.format_tag);
+  put_u16(out, format.channels);
+  put_u32(out, format.samples_per_second);
+  put_u32(out, format.bytes_per_second);
+  put_u16(out, format.block_align);
+  put_u16(out, format.bits_per_sample);
+  out += "data";
+  put_u32(out, data_bytes);
+  out.append(reinterpret_cast<const char*>(recording.samples.data()),
+             data_bytes);
+  if (pad != 0) out += '\0';
+  return out;
+}
+
+// GET /sound/N.wav: a recording a `sound` event named.
+HttpResponse sound_file(LivePanel& panel, std::string_view name) {
+  const std::string_view stem = name.substr(0, name.size() - 4);
+  const std::optional<uint64_t> id =
+      name.ends_with(".wav") ? parse_count(stem) : std::nullopt;
+  const LiveRecording* recording = id ? panel.recording(*id) : nullptr;
+  if (recording == nullptr)
+    return text_response(404, "no recording /sound/" + std::string(name) +
+                                  ": the panel keeps the last " +
+                                  std::to_string(LivePanel::kRecordingsKept) +
+                                  " it played, named by their sound events");
+  HttpResponse response;
+  response.content_type = "audio/wav";
+  response.body = wave_file(*recording);
+  return response;
+}
+
 HttpResponse wrong_method(std::string_view allowed) {
   HttpResponse response = text_response(405, "use " + std::string(allowed));
   response.headers.emplace_back("Allow", std::string(allowed));
@@ -433,6 +476,10 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
   if (path == "/sheets" || path.starts_with("/sheets/")) {
     if (!get) return wrong_method("GET");
     return sheets(options, path);
+  }
+  if (path.starts_with("/sound/")) {
+    if (!get) return wrong_method("GET");
+    return sound_file(panel, path.substr(7));
   }
   std::optional<std::string_view> window_index;
   bool png = false;
@@ -484,6 +531,9 @@ std::vector<std::pair<std::string, std::string>> take_panel_events(
       case LivePanelNotice::Kind::kFrame:
         out.emplace_back("frame", dump({{"frame", notice.frame},
                                         {"windows", notice.windows}}));
+        break;
+      case LivePanelNotice::Kind::kSound:
+        out.emplace_back("sound", dump({{"id", notice.recording}}));
         break;
     }
   }

@@ -1,6 +1,7 @@
 // The live server's HTTP interface over a LivePanel: the page, the panel's
 // state, its variables and pictures, script lines and the clock, the
-// transcript and the event stream, and the calibration sheets' folder.
+// transcript and the event stream, the recordings the module played, and the
+// calibration sheets' folder.
 // Requests are answered here without sockets; a refused one changes
 // nothing.
 #pragma once

@@ -10,6 +10,27 @@ namespace {
 // Failures before the last reset still silence the module.
 bool failed_before_reset = false;
 
+struct Watcher {
+  SoundPlayObserver observer = nullptr;
+  void* context = nullptr;
+};
+
+Watcher watcher;
+
+void heard(void*, const Win32WaveFormat& format, const uint8_t* samples,
+           uint32_t bytes) {
+  if (watcher.observer == nullptr) return;
+  const SoundPlay play{
+      .format = {.format_tag = format.format_tag,
+                 .channels = format.channels,
+                 .samples_per_second = format.samples_per_second,
+                 .bytes_per_second = format.average_bytes_per_second,
+                 .block_align = format.block_align,
+                 .bits_per_sample = format.bits_per_sample},
+      .samples = {samples, bytes}};
+  watcher.observer(watcher.context, play);
+}
+
 }  // namespace
 
 void sound_watch_attach(const LoadedModule&) {
@@ -30,6 +51,11 @@ const SoundCounts& sound_watch_counts() { return win32_sound_counts(); }
 
 bool sound_watch_silenced() {
   return failed_before_reset || win32_sound_failed();
+}
+
+void sound_watch_observe_plays(SoundPlayObserver observer, void* context) {
+  watcher = {.observer = observer, .context = context};
+  win32_sound_observe_plays(observer != nullptr ? heard : nullptr, nullptr);
 }
 
 bool sound_watch_needs_reload() { return sound_watch_silenced(); }

@@ -3,11 +3,15 @@
 // Every device and buffer DirectSound hands the module is wrapped in a proxy
 // that forwards each call to the real object, counts the module's final
 // release and fails the step it is told to, without calling the real one.
+// A buffer's proxy keeps a copy of what the module writes into it, so that
+// each play can be told with the buffer's format and bytes.
 #include <dsound.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "host/validate/sound_watch.h"
 
@@ -22,6 +26,14 @@ struct WatchState {
 
 WatchState state;
 
+struct Watcher {
+  SoundPlayObserver observer = nullptr;
+  void* context = nullptr;
+};
+
+// Outside the state: attaching starts the state afresh, not the watcher.
+Watcher watcher;
+
 bool fails(SoundStep step) {
   if (state.failing != step) return false;
   state.failed_since_load = true;
@@ -35,8 +47,18 @@ HRESULT noted(HRESULT result) {
 
 class BufferProxy final : public IDirectSoundBuffer {
  public:
-  explicit BufferProxy(IDirectSoundBuffer* real) : real_(real) {
+  BufferProxy(IDirectSoundBuffer* real, const DSBUFFERDESC& description)
+      : real_(real), copy_(description.dwBufferBytes) {
     ++state.counts.buffers_created;
+    // A primary buffer has no format of its own.
+    if (description.lpwfxFormat == nullptr) return;
+    const WAVEFORMATEX& f = *description.lpwfxFormat;
+    format_ = {.format_tag = f.wFormatTag,
+               .channels = f.nChannels,
+               .samples_per_second = f.nSamplesPerSec,
+               .bytes_per_second = f.nAvgBytesPerSec,
+               .block_align = f.nBlockAlign,
+               .bits_per_sample = f.wBitsPerSample};
   }
 
   // The module asks for no other interface; one it did would reach the real
@@ -88,14 +110,27 @@ class BufferProxy final : public IDirectSoundBuffer {
                                  LPDWORD first_bytes, LPVOID* second,
                                  LPDWORD second_bytes, DWORD flags) override {
     if (fails(SoundStep::kLockBuffer)) return DSERR_GENERIC;
-    return noted(real_->Lock(offset, bytes, first, first_bytes, second,
-                             second_bytes, flags));
+    const HRESULT result = noted(real_->Lock(offset, bytes, first, first_bytes,
+                                             second, second_bytes, flags));
+    lock_offset_ = offset;
+    if ((flags & DSBLOCK_ENTIREBUFFER) != 0) lock_offset_ = 0;
+    if ((flags & DSBLOCK_FROMWRITECURSOR) != 0) {
+      DWORD play = 0;
+      if (FAILED(real_->GetCurrentPosition(&play, &lock_offset_)))
+        lock_offset_ = 0;
+    }
+    return result;
   }
   HRESULT STDMETHODCALLTYPE Play(DWORD reserved1, DWORD reserved2,
                                  DWORD flags) override {
     if (fails(SoundStep::kPlay)) return DSERR_GENERIC;
     const HRESULT result = noted(real_->Play(reserved1, reserved2, flags));
-    if (SUCCEEDED(result)) ++state.counts.plays;
+    if (SUCCEEDED(result)) {
+      ++state.counts.plays;
+      if (watcher.observer != nullptr)
+        watcher.observer(watcher.context,
+                         {.format = format_, .samples = copy_});
+    }
     return result;
   }
   HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD position) override {
@@ -118,13 +153,25 @@ class BufferProxy final : public IDirectSoundBuffer {
   HRESULT STDMETHODCALLTYPE Unlock(LPVOID first, DWORD first_bytes,
                                    LPVOID second, DWORD second_bytes) override {
     if (fails(SoundStep::kUnlockBuffer)) return DSERR_GENERIC;
+    // The regions as they are handed back, the second wrapped to the start.
+    keep(lock_offset_, first, first_bytes);
+    keep(0, second, second_bytes);
     return noted(real_->Unlock(first, first_bytes, second, second_bytes));
   }
   HRESULT STDMETHODCALLTYPE Restore() override { return real_->Restore(); }
 
  private:
+  void keep(DWORD offset, const void* region, DWORD bytes) {
+    if (region == nullptr || offset >= copy_.size()) return;
+    const size_t kept = std::min<size_t>(bytes, copy_.size() - offset);
+    std::memcpy(copy_.data() + offset, region, kept);
+  }
+
   IDirectSoundBuffer* real_;
   ULONG references_ = 1;
+  SoundFormat format_;
+  std::vector<uint8_t> copy_;
+  DWORD lock_offset_ = 0;
 };
 
 class DeviceProxy final : public IDirectSound {
@@ -157,7 +204,7 @@ class DeviceProxy final : public IDirectSound {
     const HRESULT result =
         noted(real_->CreateSoundBuffer(description, buffer, outer));
     if (SUCCEEDED(result) && buffer != nullptr && *buffer != nullptr)
-      *buffer = new BufferProxy(*buffer);
+      *buffer = new BufferProxy(*buffer, *description);
     return result;
   }
   HRESULT STDMETHODCALLTYPE GetCaps(LPDSCAPS caps) override {
@@ -312,5 +359,9 @@ bool sound_watch_can_fail(SoundStep step) {
 const SoundCounts& sound_watch_counts() { return state.counts; }
 
 bool sound_watch_silenced() { return state.failed_since_load; }
+
+void sound_watch_observe_plays(SoundPlayObserver observer, void* context) {
+  watcher = {.observer = observer, .context = context};
+}
 
 bool sound_watch_needs_reload() { return state.failed_since_load; }

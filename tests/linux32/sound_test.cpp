@@ -1,6 +1,7 @@
 // The real module's click sounds through the linux32 host's DirectSound:
 // every buffer it plays holds, byte for byte, the samples of one of its
-// recordings, and every device and buffer is released when the panel stops.
+// recordings in that recording's format, and every device and buffer is
+// released when the panel stops.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -23,30 +24,43 @@ constexpr const char* kPanel =
     "gauge00=Corvelain_Instr!Battery_Switch, 0, 0, 30, 43\n"
     "gauge01=Corvelain_Instr!Radio_COM, 100, 0, 350, 130\n";
 
-// The samples of a RIFF WAVE file's "data" chunk.
-std::vector<uint8_t> wave_samples(const std::string& path) {
+// A buffer as played, or a recording as its file holds it: the first 16
+// bytes of the format and the samples.
+struct Wave {
+  std::vector<uint8_t> format;
+  std::vector<uint8_t> samples;
+  bool operator==(const Wave&) const = default;
+};
+
+// The "fmt " and "data" chunks of a RIFF WAVE file.
+Wave read_wave(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
+  Wave wave;
   for (size_t at = 12; at + 8 <= file.size();) {
     const uint32_t size = file[at + 4] | file[at + 5] << 8 |
                           file[at + 6] << 16 | uint32_t(file[at + 7]) << 24;
-    if (std::string(file.begin() + at, file.begin() + at + 4) == "data" &&
-        size <= file.size() - at - 8)
-      return {file.begin() + at + 8, file.begin() + at + 8 + size};
+    if (size > file.size() - at - 8) break;
+    const std::string id(file.begin() + at, file.begin() + at + 4);
+    const auto body = file.begin() + ptrdiff_t(at) + 8;
+    if (id == "fmt " && size >= 16) wave.format.assign(body, body + 16);
+    if (id == "data") wave.samples.assign(body, body + size);
     at += 8 + size + (size & 1);
   }
-  return {};
+  return wave;
 }
 
-void hear(void* context, const uint8_t* samples, uint32_t bytes) {
-  static_cast<std::vector<std::vector<uint8_t>>*>(context)->emplace_back(
-      samples, samples + bytes);
+void hear(void* context, const Win32WaveFormat& format, const uint8_t* samples,
+          uint32_t bytes) {
+  const auto* head = reinterpret_cast<const uint8_t*>(&format);
+  static_cast<std::vector<Wave>*>(context)->push_back(
+      {.format = {head, head + 16}, .samples = {samples, samples + bytes}});
 }
 
 TEST(RealModuleSound, PlaysItsRecordingsAndReleasesEverything) {
   win32_sound_reset();
-  std::vector<std::vector<uint8_t>> played;
+  std::vector<Wave> played;
   win32_sound_observe_plays(hear, &played);
   LoadedModule module;
   std::string error;
@@ -77,21 +91,20 @@ TEST(RealModuleSound, PlaysItsRecordingsAndReleasesEverything) {
   unload_module(module);
   win32_sound_observe_plays(nullptr, nullptr);
 
-  const std::vector<uint8_t> switch_click =
-      wave_samples(RESOURCES "/switch_click.wav");
-  const std::vector<uint8_t> knob_click =
-      wave_samples(RESOURCES "/knob_click.wav");
-  ASSERT_FALSE(switch_click.empty());
-  ASSERT_FALSE(knob_click.empty());
+  const Wave switch_click = read_wave(RESOURCES "/switch_click.wav");
+  const Wave knob_click = read_wave(RESOURCES "/knob_click.wav");
+  ASSERT_FALSE(switch_click.samples.empty());
+  ASSERT_FALSE(knob_click.samples.empty());
+  ASSERT_EQ(switch_click.format.size(), 16u);
   std::set<std::string> heard;
-  for (const std::vector<uint8_t>& samples : played) {
-    if (samples == switch_click)
+  for (const Wave& wave : played) {
+    if (wave == switch_click)
       heard.insert("switch");
-    else if (samples == knob_click)
+    else if (wave == knob_click)
       heard.insert("knob");
     else
-      ADD_FAILURE() << "a play of " << samples.size()
-                    << " bytes matching no recording";
+      ADD_FAILURE() << "a play of " << wave.samples.size()
+                    << " bytes matching no recording and its format";
   }
   EXPECT_EQ(heard, (std::set<std::string>{"knob", "switch"}));
   EXPECT_EQ(counts.plays, int32_t(played.size()));

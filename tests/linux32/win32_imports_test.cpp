@@ -941,7 +941,8 @@ TEST_F(Sound, LockWrapsUnlockChecksPlayHandsOverTheBytes) {
 
   std::vector<uint8_t> heard;
   win32_sound_observe_plays(
-      [](void* context, const uint8_t* samples, uint32_t bytes) {
+      [](void* context, const Win32WaveFormat&, const uint8_t* samples,
+         uint32_t bytes) {
         static_cast<std::vector<uint8_t>*>(context)->assign(samples,
                                                             samples + bytes);
       },
@@ -1231,7 +1232,8 @@ SoundStep load_and_play(uint32_t module, std::vector<uint8_t>* heard) {
         0)
       return void(failed = SoundStep::kRewindBuffer);
     win32_sound_observe_plays(
-        [](void* context, const uint8_t* played, uint32_t bytes) {
+        [](void* context, const Win32WaveFormat&, const uint8_t* played,
+           uint32_t bytes) {
           static_cast<std::vector<uint8_t>*>(context)->assign(played,
                                                               played + bytes);
         },

@@ -73,18 +73,7 @@ bool same_guid(const void* a, const Guid& b) {
   return a != nullptr && std::memcmp(a, &b, sizeof b) == 0;
 }
 
-#pragma pack(push, 2)
-struct WaveFormat {
-  uint16_t format_tag;
-  uint16_t channels;
-  uint32_t samples_per_second;
-  uint32_t average_bytes_per_second;
-  uint16_t block_align;
-  uint16_t bits_per_sample;
-  uint16_t extra_bytes;
-};
-#pragma pack(pop)
-static_assert(sizeof(WaveFormat) == 18);
+using WaveFormat = Win32WaveFormat;
 
 struct BufferDescription {
   uint32_t size;
@@ -500,7 +489,7 @@ WIN32_API int32_t buffer_play(Buffer* self, uint32_t reserved,
   self->status =
       (flags & kPlayLooping) != 0 ? kStatusPlaying | kStatusLooping : 0;
   if (sound.observer != nullptr)
-    sound.observer(sound.observer_context, self->samples->data,
+    sound.observer(sound.observer_context, self->format, self->samples->data,
                    buffer_bytes(*self));
   return kOk;
 }

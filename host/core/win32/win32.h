@@ -67,9 +67,23 @@ bool win32_sound_can_fail(SoundStep step);
 const SoundCounts& win32_sound_counts();
 // Whether any sound call failed, made to or not, since the last reset.
 bool win32_sound_failed();
-// Called on every successful Play with the bytes the buffer holds.
-using Win32PlayObserver = void (*)(void* context, const uint8_t* samples,
-                                   uint32_t bytes);
+#pragma pack(push, 2)
+// WAVEFORMATEX, as a buffer's description points at it.
+struct Win32WaveFormat {
+  uint16_t format_tag;
+  uint16_t channels;
+  uint32_t samples_per_second;
+  uint32_t average_bytes_per_second;
+  uint16_t block_align;
+  uint16_t bits_per_sample;
+  uint16_t extra_bytes;
+};
+#pragma pack(pop)
+static_assert(sizeof(Win32WaveFormat) == 18);
+// Called on every successful Play with the format the buffer was created
+// with and the bytes it holds.
+using Win32PlayObserver = void (*)(void* context, const Win32WaveFormat& format,
+                                   const uint8_t* samples, uint32_t bytes);
 void win32_sound_observe_plays(Win32PlayObserver observer, void* context);
 
 // Shared by the provided functions' own files.

@@ -5,6 +5,7 @@ import {apply_state, reread_state, set_connection} from './panel_state.js';
 import {forget_hover} from './pointer.js';
 import {get_json, model, set_command_handlers, stats} from './shared.js';
 import {load_variables, start_side} from './side.js';
+import {play_sound, start_sound} from './sound.js';
 import {ask_pixels} from './tiles.js';
 import {add_transcript, catch_up_transcript, log_action, restart_transcript, show_frame, start_transcript}
   from './transcript.js';
@@ -66,10 +67,20 @@ function connect() {
       reread_state();
     }
   });
+  stream.addEventListener('sound', (event) => {
+    let data;
+    try {
+      data = JSON.parse(event.data);
+    } catch {
+      return;
+    }
+    play_sound(data.id);
+  });
 }
 
 start_transcript();
 start_side();
+start_sound();
 
 setInterval(() => {
   if (!document.hidden) load_variables();

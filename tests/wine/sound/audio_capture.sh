@@ -4,7 +4,9 @@
 #   audio_capture.sh SOUND_DRIVER MODULE WORK_FOLDER
 # 1. Click: the battery switch's click reaches the device (its energy, at
 #    the resampled rate the audio path chose), the avionics switch is silent,
-#    and DirectSound's trace shows one play and every object released.
+#    DirectSound's trace shows one play and every object released, and the
+#    host's sound watch saw that play with the switch click's format and
+#    samples.
 # 2. No click: the device receives silence.
 # 3. No audio device at all: DirectSound cannot be created, no buffer is
 #    ever made, and the switches and tooltips work exactly as before.
@@ -123,6 +125,9 @@ check "click: one play, for the battery switch only" \
   test "$(count_in "$work/click.trace" "IDirectSoundBufferImpl_Play")" -eq 1
 check "click: buffer released" grep -q "secondarybuffer_destroy" "$work/click.trace"
 check "click: device released" grep -q "directsound_destroy" "$work/click.trace"
+check "click: the host's watch saw one play of the switch click in its format" \
+  test "$(grep -c "^played " "$work/click.trace")" -eq 1 -a \
+  "$(grep -c "^played 1 1 22050 44100 2 16 3828 bytes, the switch click$" "$work/click.trace")" -eq 1
 
 # 2. Without a click the device hears silence.
 run_driver quiet "$work/quiet.wav" quiet

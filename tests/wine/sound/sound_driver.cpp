@@ -6,7 +6,10 @@
 //
 // Opens a panel with the battery and avionics switches, clicks both (with
 // "click") and reads the battery tooltip before and after, then waits for
-// the sound to play out and closes everything. Prints what the host saw.
+// the sound to play out and closes everything. Prints what the host saw;
+// on standard error, each play the host's sound watch saw, with its
+// buffer's format and whether its bytes are those of the module's switch
+// click recording.
 // With "resources" it compares the module's "WAVE" resources with the
 // recordings in FOLDER instead.
 #include <windows.h>
@@ -16,9 +19,11 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/core/host.h"
 #include "host/core/platform.h"
+#include "host/validate/sound_watch.h"
 
 namespace {
 
@@ -69,6 +74,49 @@ int compare_resources(const std::string& module_path,
   return 0;
 }
 
+struct Play {
+  SoundFormat format;
+  std::string samples;
+};
+
+void heard(void* context, const SoundPlay& play) {
+  static_cast<std::vector<Play>*>(context)->push_back(
+      {play.format, std::string(play.samples.begin(), play.samples.end())});
+}
+
+// The samples of the module's own WAVE resource `id`: its "data" chunk.
+std::string wave_resource_samples(HMODULE module, int id) {
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), "WAVE");
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const char* bytes =
+      loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (bytes == nullptr) return "";
+  const std::string file(bytes, SizeofResource(module, found));
+  for (size_t at = 12; at + 8 <= file.size();) {
+    uint32_t size = 0;
+    for (size_t i = 0; i < 4; ++i)
+      size |= uint32_t(uint8_t(file[at + 4 + i])) << (8 * i);
+    if (size > file.size() - at - 8) break;
+    if (file.compare(at, 4, "data") == 0) return file.substr(at + 8, size);
+    at += 8 + size + (size & 1);
+  }
+  return "";
+}
+
+void print_plays(const std::vector<Play>& plays, HMODULE module) {
+  const std::string switch_click = wave_resource_samples(module, 10);
+  for (const Play& p : plays)
+    std::cerr << "played " << p.format.format_tag << " " << p.format.channels
+              << " " << p.format.samples_per_second << " "
+              << p.format.bytes_per_second << " " << p.format.block_align << " "
+              << p.format.bits_per_sample << " " << p.samples.size()
+              << " bytes, "
+              << (!switch_click.empty() && p.samples == switch_click
+                      ? "the switch click"
+                      : "not the switch click")
+              << "\n";
+}
+
 int drive(const std::string& module_path, bool click) {
   LoadedModule module;
   std::string error;
@@ -76,6 +124,9 @@ int drive(const std::string& module_path, bool click) {
     std::cerr << error << "\n";
     return 2;
   }
+  std::vector<Play> plays;
+  sound_watch_attach(module);
+  sound_watch_observe_plays(heard, &plays);
   auto parsed = parse_panel_config(kPanel, "sound.cfg");
   auto created = Host::create(module, std::get<PanelConfig>(std::move(parsed)));
   if (auto* message = std::get_if<std::string>(&created)) {
@@ -102,6 +153,8 @@ int drive(const std::string& module_path, bool click) {
     host.stop();
   }
   created = {};
+  sound_watch_observe_plays(nullptr, nullptr);
+  print_plays(plays, static_cast<HMODULE>(module.handle));
   unload_module(module);
   std::cout << "done\n";
   return 0;
