@@ -5,10 +5,11 @@
 //
 // S1: at each clock rate, with the main panel's instruments driven, whether
 //     the page drew every frame in which the main window changed (frames
-//     the page had to fold into one fetch count as missed); the highest
-//     rate with none missed.
-// S2: clicks on the battery switch from the page: from the page sending the
-//     line to the switch's new pixels on the canvas, 95th percentile.
+//     the page drew only folded into a later one count as missed); the
+//     highest rate with none missed.
+// S2: clicks on the battery switch from the page, at 60 and at 18 frames a
+//     second: from the page sending the line to the switch's new pixels on
+//     the canvas, 95th percentile.
 // S3: the server's CPU time (utime + stime of /proc/PID/stat) per frame it
 //     delivered, over each S1 run.
 // Uses the npm packages of tests/browser (npm ci there). --rows prints only
@@ -142,7 +143,7 @@ async function start_engine(url) {
 function page_counts(page) {
   return page.evaluate(() => {
     const w = window.panelStats.windows[0] || {};
-    return {draws: w.draws || 0, tiles: w.tiles || 0, fetches: w.fetches || 0, fetch_ms: w.fetch_ms || 0,
+    return {draws: w.draws || 0, tiles: w.tiles || 0, opens: w.fetches || 0,
             draw_ms: w.draw_ms || 0, named: (w.named_frames || []).slice(),
             drawn: (w.drawn_frames || []).slice()};
   });
@@ -205,7 +206,7 @@ async function s1_s3(server, page) {
       draws,
       missed,
       tiles_per_draw: draws ? (counts1.tiles - counts0.tiles) / draws : 0,
-      fetch_ms: (counts1.fetch_ms - counts0.fetch_ms) / Math.max(1, counts1.fetches - counts0.fetches),
+      opens: counts1.opens - counts0.opens,
       draw_ms: draws ? (counts1.draw_ms - counts0.draw_ms) / draws : 0,
       cpu_ms_per_frame: frames ? ((cpu1 - cpu0) * 1000) / frames : NaN,
       cpu_share: (cpu1 - cpu0) / ((t1 - t0) / 1000),
@@ -236,8 +237,9 @@ async function s3_without_lines(server, page) {
   return results;
 }
 
-async function s2(server, page) {
+async function s2(server, page, rate) {
   const url = server.url;
+  await post(url, 'clock', `rate ${rate}`);
   const state = await get_json(url, 'state');
   const electricity = state.windows.find((w) => w.ident === 30);
   const battery = electricity.gauges.find((g) => g.ref === 'Battery_Switch');
@@ -290,6 +292,7 @@ async function s2(server, page) {
     if ((i + 1) % 20 === 0) progress(`S2: ${i + 1} clicks, the last ${one.toFixed(1)} ms`);
   }
   await page.locator(`#window-toggle-${electricity.window}`).uncheck();
+  await post(url, 'clock', 'rate 18');
   times.sort((a, b) => a - b);
   const at = (q) => times[Math.min(times.length - 1, Math.ceil(q * times.length) - 1)];
   return {count: times.length, p50: at(0.5), p95: at(0.95), max: times[times.length - 1], rate: state.rate};
@@ -317,7 +320,8 @@ async function main() {
   const server = await start_server(host, ['--panel', panel.file, '--port', '0']);
   const browser = await open_browser({width: 1800, height: 1200});
   let s1_rows;
-  let s2_result;
+  let s2_fast;
+  let s2_slow;
   let s3_quiet;
   let size = '';
   try {
@@ -332,7 +336,8 @@ async function main() {
     progress(`engine started, main window ${size}`);
     s1_rows = await s1_s3(server, page);
     s3_quiet = await s3_without_lines(server, page);
-    s2_result = await s2(server, page);
+    s2_fast = await s2(server, page, 60);
+    s2_slow = await s2(server, page, 18);
   } finally {
     await browser.close();
     await server.stop();
@@ -344,15 +349,20 @@ async function main() {
   const per_rate = s1_rows.map((r) => `${r.rate}: ${r.missed}/${r.named}`).join(', ');
   const cpu = s1_rows.map((r) => `${r.rate}: ${fmt(r.cpu_ms_per_frame, 2)}`).join(', ');
   const quiet = s3_quiet.map((r) => `${r.rate}: ${fmt(r.cpu_ms_per_frame, 2)}`).join(', ');
+  const s2_cell = (r) =>
+    `${fmt(r.p95)} ms at the 95th percentile at ${r.rate} frames/s (median ${fmt(r.p50)}, max ${fmt(r.max)})`;
+  const slow_goal = 1000 / 18 + 15;
+  const at = (rows, rate) => rows.find((r) => r.rate === rate);
   const rows = [
     `| S1 | the page draws every frame of the main window (${size}), instruments moving, ${measure_s} s a rate | ` +
       `${best ? `every frame up to ${best} frames/s` : 'frames missed at every rate'} ` +
-      `(missed/changed frames by rate: ${per_rate}) | at least 60 |`,
-    `| S2 | a click on the battery switch from the page to its new pixels on the canvas (${s2_result.count} clicks, ` +
-      `${s2_result.rate} frames/s) | ${fmt(s2_result.p95)} ms at the 95th percentile (median ${fmt(s2_result.p50)}, ` +
-      `max ${fmt(s2_result.max)}) | at most 50 ms |`,
-    `| S3 | server CPU per frame delivered to the page, by rate (ms), with S1's ${commands_per_s} lines a second | ` +
-      `${cpu}; without lines ${quiet} | at most 3 ms |`,
+      `(missed/changed frames by rate: ${per_rate}) | every changed frame at 60 frames/s, none missed |`,
+    `| S2 | a click on the battery switch from the page to its new pixels on the canvas (${s2_fast.count} clicks a rate) | ` +
+      `${s2_cell(s2_fast)}; ${s2_cell(s2_slow)} | at most 35 ms at 60 frames/s; at most ${fmt(slow_goal)} ms ` +
+      `(a frame period + 15 ms) at 18 |`,
+    `| S3 | server CPU per frame delivered to the page (${size}), by rate (ms), with S1's ${commands_per_s} lines a second | ` +
+      `${cpu}; without lines ${quiet} | at most 1.5 ms without lines, at most 3 ms with them ` +
+      `(at 60 frames/s: ${fmt(at(s3_quiet, 60)?.cpu_ms_per_frame, 2)} and ${fmt(at(s1_rows, 60)?.cpu_ms_per_frame, 2)}) |`,
   ];
   if (rows_only) {
     console.log(rows.join('\n'));
@@ -361,17 +371,18 @@ async function main() {
   console.log(`serve_bench: ${os.cpus()[0]?.model ?? 'unknown'}, ${os.cpus().length} cores${quick ? ', --quick' : ''}`);
   console.log('');
   console.log('| rate | frames/s run | frames | main window changed | drawn | missed | tiles a draw | ' +
-              'fetch | draw | server CPU | CPU a frame |');
+              'streams opened | draw | server CPU | CPU a frame |');
   console.log('|---|---|---|---|---|---|---|---|---|---|---|');
   for (const r of s1_rows) {
     console.log(`| ${r.rate} | ${fmt(r.fps)} | ${r.frames} | ${r.named} | ${r.draws} | ${r.missed} | ` +
-                `${fmt(r.tiles_per_draw)} | ${fmt(r.fetch_ms)} ms | ${fmt(r.draw_ms)} ms | ` +
+                `${fmt(r.tiles_per_draw)} | ${r.opens} | ${fmt(r.draw_ms)} ms | ` +
                 `${fmt(r.cpu_share * 100, 0)} % | ${fmt(r.cpu_ms_per_frame, 2)} ms |`);
   }
   console.log('');
   console.log(`S1: highest rate with no frame missed: ${best || 'none'} (clean at: ${clean.join(', ') || 'none'})`);
-  console.log(`S2: ${s2_result.count} clicks at ${s2_result.rate} frames/s: 95th percentile ${fmt(s2_result.p95)} ms, ` +
-              `median ${fmt(s2_result.p50)} ms, max ${fmt(s2_result.max)} ms`);
+  for (const r of [s2_fast, s2_slow])
+    console.log(`S2: ${r.count} clicks at ${r.rate} frames/s: 95th percentile ${fmt(r.p95)} ms, ` +
+                `median ${fmt(r.p50)} ms, max ${fmt(r.max)} ms`);
   console.log(`S3: server CPU per delivered frame: ${cpu} ms; with no line sent: ${quiet} ms`);
   console.log('');
   console.log('| figure | what | measured | goal |');

@@ -291,6 +291,7 @@ void serve_until_stopped(LivePanel& panel, HttpServer& server,
     panel.watch_file(after);
     for (const auto& [event, data] : take_panel_events(panel, options))
       server.broadcast(event, data);
+    push_window_tiles(panel, server);
   }
 }
 

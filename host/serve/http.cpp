@@ -329,6 +329,8 @@ std::string format_response(const HttpResponse& response) {
   out += "\r\n";
   if (response.event_stream) {
     append_header(out, "Content-Type", "text/event-stream; charset=utf-8");
+  } else if (response.byte_stream) {
+    append_header(out, "Content-Type", response.content_type);
   } else {
     if (!no_body)
       append_header(out, "Content-Length",
@@ -339,7 +341,8 @@ std::string format_response(const HttpResponse& response) {
   for (const auto& [name, value] : response.headers)
     append_header(out, name, value);
   out += "\r\n";
-  if (!no_body || response.event_stream) out += response.body;
+  if (!no_body || response.event_stream || response.byte_stream)
+    out += response.body;
   return out;
 }
 

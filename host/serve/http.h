@@ -38,6 +38,11 @@ struct HttpResponse {
   std::string body;  // may hold binary bytes
   std::vector<std::pair<std::string, std::string>> headers;  // extra ones
   bool event_stream = false;  // keep the connection as a text/event-stream
+  // Keep the connection as a stream of bytes of content_type, the body its
+  // first; HttpServer::send_to_stream adds to it, and keeps `stream_mark`
+  // with it for whoever sends.
+  bool byte_stream = false;
+  int64_t stream_mark = 0;
 };
 
 enum class HttpParse { kIncomplete, kComplete, kError };
@@ -55,7 +60,7 @@ HttpParse parse_http_request(std::string_view bytes, const HttpLimits& limits,
 std::string_view http_reason_phrase(int status);
 
 // Status line, Content-Length (none for a stream or a 204), Content-Type
-// (text/event-stream for a stream), Cache-Control: no-store, the extra
+// (text/event-stream for an event stream), Cache-Control: no-store, the extra
 // headers, then the body. Line breaks in header text are dropped.
 std::string format_response(const HttpResponse& response);
 

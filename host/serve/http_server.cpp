@@ -133,7 +133,9 @@ void HttpServer::broadcast(std::string_view event, std::string_view data) {
   if (open_streams() == 0) return;
   const std::string bytes = format_event(event, data);
   for (Connection& connection : connections_) {
-    if (connection.closed || connection.phase != Phase::kStream) continue;
+    if (connection.closed || connection.phase != Phase::kStream ||
+        connection.byte_stream)
+      continue;
     const size_t backlog = connection.output.size() - connection.output_sent;
     if (backlog + bytes.size() > limits_.max_stream_backlog_bytes) {
       close(connection);
@@ -145,6 +147,41 @@ void HttpServer::broadcast(std::string_view event, std::string_view data) {
   // A handler may broadcast while poll() walks the connections.
   if (!polling_)
     std::erase_if(connections_, [](const Connection& c) { return c.closed; });
+}
+
+std::vector<HttpServer::ByteStream> HttpServer::byte_streams() const {
+  std::vector<ByteStream> streams;
+  for (const Connection& c : connections_)
+    if (!c.closed && c.phase == Phase::kStream && c.byte_stream)
+      streams.push_back({.id = c.id,
+                         .path = c.stream_path,
+                         .backlog = c.output.size() - c.output_sent,
+                         .mark = c.stream_mark});
+  return streams;
+}
+
+bool HttpServer::send_to_stream(uint64_t id, std::string_view bytes,
+                                int64_t mark) {
+  for (Connection& connection : connections_) {
+    if (connection.id != id || connection.closed ||
+        connection.phase != Phase::kStream || !connection.byte_stream)
+      continue;
+    const size_t backlog = connection.output.size() - connection.output_sent;
+    if (backlog + bytes.size() > limits_.max_stream_backlog_bytes) {
+      close(connection);
+      break;
+    }
+    connection.output += bytes;
+    connection.stream_mark = mark;
+    write_to(connection);
+    const bool open = !connection.closed;
+    if (!polling_)
+      std::erase_if(connections_, [](const Connection& c) { return c.closed; });
+    return open;
+  }
+  if (!polling_)
+    std::erase_if(connections_, [](const Connection& c) { return c.closed; });
+  return false;
 }
 
 void HttpServer::accept_connections() {
@@ -160,6 +197,7 @@ void HttpServer::accept_connections() {
     }
     connections_.push_back({.socket = socket,
                             .phase = Phase::kRequests,
+                            .id = next_id_++,
                             .deadline = Clock::now() + kIdleTimeout});
   }
 }
@@ -231,8 +269,11 @@ void HttpServer::answer_requests(Connection& connection,
       response.status = 500;
       response.body = std::string(error.what()) + "\n";
     }
-    if (response.event_stream) {
+    if (response.event_stream || response.byte_stream) {
       connection.phase = Phase::kStream;
+      connection.byte_stream = response.byte_stream;
+      connection.stream_path = request.path;
+      connection.stream_mark = response.stream_mark;
       connection.input.clear();
       queue(connection, format_response(response));
       return;

@@ -36,7 +36,21 @@ class HttpServer {
   // Queues an event on every open event stream. A stream whose backlog
   // passes the limit is closed.
   void broadcast(std::string_view event, std::string_view data);
+  // Event streams and byte streams.
   size_t open_streams() const;
+
+  // An open byte stream: the path it answered, the bytes it has yet to
+  // send, and its sender's mark.
+  struct ByteStream {
+    uint64_t id = 0;
+    std::string path;
+    size_t backlog = 0;
+    int64_t mark = 0;
+  };
+  std::vector<ByteStream> byte_streams() const;
+  // Queues bytes on a byte stream and keeps `mark` with it. False when it
+  // is gone, or when its backlog would pass the limit: it is closed then.
+  bool send_to_stream(uint64_t id, std::string_view bytes, int64_t mark);
   size_t open_connections() const;
 
  private:
@@ -50,6 +64,10 @@ class HttpServer {
   struct Connection {
     net::Socket socket = net::kInvalidSocket;
     Phase phase = Phase::kRequests;
+    uint64_t id = 0;
+    bool byte_stream = false;
+    std::string stream_path = {};
+    int64_t stream_mark = 0;
     std::string input = {};
     std::string output = {};
     size_t output_sent = 0;
@@ -68,6 +86,7 @@ class HttpServer {
   net::Socket listener_;
   HttpLimits limits_;
   std::vector<Connection> connections_;
+  uint64_t next_id_ = 1;
   bool polling_ = false;
 };
 

@@ -185,6 +185,7 @@ bool LivePanel::draw(size_t window) {
   const int64_t frame = host_->frame();
   const uint8_t again = last_drawn_frame_[window] == frame ? 1 : 0;
   last_drawn_frame_[window] = frame;
+  ++kept.draws;
   const WindowChanges changes =
       renderer_->changes(*host_, window, night(), kept.inputs);
   bool any = false;
@@ -204,6 +205,7 @@ bool LivePanel::draw(size_t window) {
     const size_t tiles = size_t(kept.tiles_across) * size_t(kept.tiles_down);
     kept.tile_frames.assign(tiles, frame);
     kept.tile_late.assign(tiles, again);
+    kept.tile_draws.assign(tiles, kept.draws);
     any = true;
   } else {
     const size_t row_bytes = size_t(drawn.width) * 3;
@@ -226,6 +228,7 @@ bool LivePanel::draw(size_t window) {
         if (!now[t]) continue;
         kept.tile_frames[first + t] = frame;
         kept.tile_late[first + t] = again;
+        kept.tile_draws[first + t] = kept.draws;
         any = true;
       }
     }
@@ -261,6 +264,7 @@ bool LivePanel::draw_area(WindowPixels& kept, size_t window,
         continue;
       kept.tile_frames[tile] = frame;
       kept.tile_late[tile] = again;
+      kept.tile_draws[tile] = kept.draws;
       any = true;
     }
   }

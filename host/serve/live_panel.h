@@ -60,6 +60,9 @@ struct WindowPixels {
   // Changed by a drawing at a frame that had been drawn already, when a
   // page may hold that frame's picture without the change.
   std::vector<uint8_t> tile_late;
+  // Counts the drawings; by tile, the drawing that last changed it.
+  uint64_t draws = 0;
+  std::vector<uint64_t> tile_draws;
   // What the picture was drawn from, to draw again only what changed.
   WindowInputs inputs;
   // Whether a page that holds the picture of frame `since` lacks the tile

@@ -195,28 +195,13 @@ void put_u32(std::string& out, uint32_t value) {
   put_u16(out, value >> 16);
 }
 
-HttpResponse window_tiles(LivePanel& panel, std::string_view index_text,
-                          const HttpRequest& request) {
-  const std::optional<std::string> since_text = request.query_value("since");
-  const std::optional<uint64_t> since =
-      since_text ? parse_count(*since_text) : uint64_t{0};
-  if (!since)
-    return text_response(400, "'since' takes a frame number, not '" +
-                                  since_text.value_or("") + "'");
-  auto found = window_pixels(panel, index_text);
-  if (auto* refusal = std::get_if<HttpResponse>(&found))
-    return std::move(*refusal);
-  const WindowPixels& pixels = *std::get<const WindowPixels*>(found);
+// The frame, the picture's size, then each tile listed: its place, size
+// and pixels.
+void append_tiles(std::string& out, const WindowPixels& pixels,
+                  const std::vector<size_t>& tiles) {
   const Image& picture = pixels.picture;
   constexpr int32_t side = WindowPixels::kTileSide;
-  std::vector<size_t> tiles;
-  for (size_t t = 0; t < pixels.tile_frames.size(); ++t)
-    if (pixels.tile_newer(t, int64_t(std::min<uint64_t>(*since, INT64_MAX))))
-      tiles.push_back(t);
-  HttpResponse response;
-  response.content_type = "application/octet-stream";
-  std::string& out = response.body;
-  out.reserve(16 + tiles.size() * (8 + side * side * 3));
+  out.reserve(out.size() + 16 + tiles.size() * (8 + side * side * 3));
   put_u32(out, uint32_t(pixels.frame));
   put_u32(out, uint32_t(picture.width));
   put_u32(out, uint32_t(picture.height));
@@ -234,7 +219,68 @@ HttpResponse window_tiles(LivePanel& panel, std::string_view index_text,
       out.append(reinterpret_cast<const char*>(picture.at(x, row)),
                  size_t(w) * 3);
   }
+}
+
+HttpResponse window_tiles(LivePanel& panel, std::string_view index_text,
+                          const HttpRequest& request) {
+  const std::optional<std::string> since_text = request.query_value("since");
+  const std::optional<uint64_t> since =
+      since_text ? parse_count(*since_text) : uint64_t{0};
+  if (!since)
+    return text_response(400, "'since' takes a frame number, not '" +
+                                  since_text.value_or("") + "'");
+  auto found = window_pixels(panel, index_text);
+  if (auto* refusal = std::get_if<HttpResponse>(&found))
+    return std::move(*refusal);
+  const WindowPixels& pixels = *std::get<const WindowPixels*>(found);
+  std::vector<size_t> tiles;
+  for (size_t t = 0; t < pixels.tile_frames.size(); ++t)
+    if (pixels.tile_newer(t, int64_t(std::min<uint64_t>(*since, INT64_MAX))))
+      tiles.push_back(t);
+  HttpResponse response;
+  response.content_type = "application/octet-stream";
+  append_tiles(response.body, pixels, tiles);
   return response;
+}
+
+// One message of a window's stream: its length, then the tiles changed by
+// the drawings after `after`.
+std::string tiles_message(const WindowPixels& pixels, uint64_t after) {
+  std::vector<size_t> tiles;
+  for (size_t t = 0; t < pixels.tile_draws.size(); ++t)
+    if (pixels.tile_draws[t] > after) tiles.push_back(t);
+  std::string message(4, '\0');
+  append_tiles(message, pixels, tiles);
+  const uint32_t length = uint32_t(message.size() - 4);
+  for (int i = 0; i < 4; ++i) message[size_t(i)] = char(length >> (8 * i));
+  return message;
+}
+
+// A window's pixels pushed as they change: first the whole picture, then
+// what each drawing changed (push_window_tiles).
+HttpResponse window_stream(LivePanel& panel, std::string_view index_text) {
+  auto found = window_pixels(panel, index_text);
+  if (auto* refusal = std::get_if<HttpResponse>(&found))
+    return std::move(*refusal);
+  const WindowPixels& pixels = *std::get<const WindowPixels*>(found);
+  HttpResponse response;
+  response.content_type = "application/octet-stream";
+  response.byte_stream = true;
+  response.body = tiles_message(pixels, 0);
+  response.stream_mark = int64_t(pixels.draws);
+  return response;
+}
+
+// The window a /window/I/stream path names.
+std::optional<size_t> streamed_window(std::string_view path) {
+  constexpr std::string_view head = "/window/", tail = "/stream";
+  if (!path.starts_with(head) || !path.ends_with(tail) ||
+      path.size() <= head.size() + tail.size())
+    return std::nullopt;
+  const std::optional<uint64_t> index = parse_count(
+      path.substr(head.size(), path.size() - head.size() - tail.size()));
+  if (!index) return std::nullopt;
+  return size_t(*index);
 }
 
 // Why the command cannot run from a page, empty when it can: files are
@@ -482,7 +528,7 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
     return sound_file(panel, path.substr(7));
   }
   std::optional<std::string_view> window_index;
-  bool png = false;
+  bool png = false, stream = false;
   if (path.starts_with("/window/")) {
     std::string_view rest = path.substr(8);
     if (rest.ends_with(".png")) {
@@ -490,13 +536,16 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
       png = true;
     } else if (rest.ends_with("/pixels")) {
       window_index = rest.substr(0, rest.size() - 7);
+    } else if (rest.ends_with("/stream")) {
+      window_index = rest.substr(0, rest.size() - 7);
+      stream = true;
     }
   }
   const PageFile* file = page_file(path);
   if (file == nullptr && !window_index && path != "/state" &&
       path != "/variables" && path != "/transcript" && path != "/events")
     return text_response(404, "nothing here at " + std::string(path));
-  if (!get || (path == "/events" && request.method != "GET"))
+  if (!get || ((path == "/events" || stream) && request.method != "GET"))
     return wrong_method("GET");
   if (file != nullptr) {
     HttpResponse response;
@@ -505,8 +554,9 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
     return response;
   }
   if (window_index)
-    return png ? window_png(panel, *window_index)
-               : window_tiles(panel, *window_index, request);
+    return png      ? window_png(panel, *window_index)
+           : stream ? window_stream(panel, *window_index)
+                    : window_tiles(panel, *window_index, request);
   if (path == "/state") return json_response(200, state(panel, options));
   if (path == "/variables") return variables(panel);
   if (path == "/transcript") return transcript(panel, request);
@@ -538,4 +588,24 @@ std::vector<std::pair<std::string, std::string>> take_panel_events(
     }
   }
   return out;
+}
+
+void push_window_tiles(LivePanel& panel, HttpServer& server) {
+  for (const HttpServer::ByteStream& stream : server.byte_streams()) {
+    const std::optional<size_t> window = streamed_window(stream.path);
+    if (!window || *window >= panel.host().panel().windows.size() ||
+        stream.backlog > kMostUnsentPixelBytes)
+      continue;
+    const WindowPixels* pixels = panel.pixels(*window);
+    if (pixels == nullptr || pixels->picture.width <= 0 ||
+        pixels->draws == uint64_t(stream.mark))
+      continue;
+    const bool changed = std::any_of(
+        pixels->tile_draws.begin(), pixels->tile_draws.end(),
+        [&](uint64_t draw) { return draw > uint64_t(stream.mark); });
+    if (changed)
+      server.send_to_stream(stream.id,
+                            tiles_message(*pixels, uint64_t(stream.mark)),
+                            int64_t(pixels->draws));
+  }
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/serve/http.h"
+#include "host/serve/http_server.h"
 #include "host/serve/live_panel.h"
 
 // What the server serves beyond the panel.
@@ -35,3 +36,12 @@ std::string state_json(LivePanel& panel, const ServeOptions& options = {});
 // The panel's notices as event-stream events: name and data.
 std::vector<std::pair<std::string, std::string>> take_panel_events(
     LivePanel& panel, const ServeOptions& options = {});
+
+// A page still reading this much of a window's stream is sent nothing more
+// until it has read it; it is then sent all that changed meanwhile.
+inline constexpr size_t kMostUnsentPixelBytes = size_t(1) << 20;
+
+// The tiles each drawing changed, pushed to the pages watching the window
+// on its stream (GET /window/I/stream): each message a 32-bit length, then
+// what GET /window/I/pixels answers.
+void push_window_tiles(LivePanel& panel, HttpServer& server);

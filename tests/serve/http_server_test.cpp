@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -107,6 +108,11 @@ class Server : public testing::Test {
     if (request.path == "/events") {
       response.event_stream = true;
       response.body = format_event("hello", "1");
+    } else if (request.path.starts_with("/bytes/")) {
+      response.byte_stream = true;
+      response.content_type = "application/octet-stream";
+      response.body = std::string("first\0", 6);
+      response.stream_mark = 7;
     } else if (request.path == "/big") {
       response.content_type = "application/octet-stream";
       response.body = big_body;
@@ -266,6 +272,56 @@ TEST_F(Server, EventStreamsReceiveWhatIsBroadcast) {
          std::chrono::steady_clock::now() < deadline)
     poll();
   EXPECT_EQ(server->open_streams(), 1u);
+}
+
+// A byte stream is sent only what is sent to it, with the mark its sender
+// keeps there; events are not broadcast to it.
+TEST_F(Server, ByteStreamsReceiveWhatIsSentToThemAlone) {
+  Client a(server->port());
+  Client b(server->port());
+  Client events(server->port());
+  send(a, "GET /bytes/a HTTP/1.1\r\nHost: h\r\n\r\n");
+  send(b, "GET /bytes/b HTTP/1.1\r\nHost: h\r\n\r\n");
+  send(events, "GET /events HTTP/1.1\r\nHost: h\r\n\r\n");
+  const auto body = [](const Client& client) {
+    const std::string& text = client.received();
+    const size_t end = text.find("\r\n\r\n");
+    return end == std::string::npos ? std::string() : text.substr(end + 4);
+  };
+  for (Client* client : {&a, &b})
+    ASSERT_TRUE(run_until(*client, [&](const std::string&) {
+      return body(*client) == std::string("first\0", 6);
+    })) << client->received();
+  EXPECT_NE(a.received().find("Content-Type: application/octet-stream"),
+            std::string::npos);
+  EXPECT_EQ(a.received().find("Content-Length"), std::string::npos);
+  EXPECT_EQ(server->open_streams(), 3u);
+
+  std::vector<HttpServer::ByteStream> streams = server->byte_streams();
+  ASSERT_EQ(streams.size(), 2u);
+  std::sort(streams.begin(), streams.end(),
+            [](const auto& x, const auto& y) { return x.path < y.path; });
+  EXPECT_EQ(streams[0].path, "/bytes/a");
+  EXPECT_EQ(streams[0].mark, 7);
+  EXPECT_TRUE(server->send_to_stream(streams[0].id, "second", 8));
+  server->broadcast("frame", "1");
+  ASSERT_TRUE(run_until(a, [&](const std::string&) {
+    return body(a) == std::string("first\0second", 12);
+  })) << a.received();
+  ASSERT_TRUE(run_until(events, [](const std::string& text) {
+    return text.find("event: frame") != std::string::npos;
+  }));
+  ASSERT_TRUE(b.receive());
+  EXPECT_EQ(body(b), std::string("first\0", 6));
+  for (const HttpServer::ByteStream& stream : server->byte_streams())
+    EXPECT_EQ(stream.mark, stream.path == "/bytes/a" ? 8 : 7);
+
+  b.close();
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (server->byte_streams().size() != 1 &&
+         std::chrono::steady_clock::now() < deadline)
+    poll();
+  EXPECT_FALSE(server->send_to_stream(streams[1].id, "gone", 9));
 }
 
 TEST_F(Server, ClosesAStreamThatFallsTooFarBehind) {

@@ -16,6 +16,7 @@
 #include "host/render/bitmaps.h"
 #include "host/render/render.h"
 #include "host/script/scenario.h"
+#include "host/serve/net.h"
 #include "host/serve/page_files.h"
 #include "live_fixture.h"
 
@@ -336,6 +337,78 @@ TEST_F(LivePanelTest, TilesFollowedLineByLineAreTheFullDrawing) {
           << "window " << page.window << " after " << line;
     }
   }
+}
+
+// A page watching a window's stream over a socket is pushed what each
+// drawing changed, message by message: applied in order, they give the
+// window's full drawing after every line.
+TEST_F(LivePanelTest, WindowStreamPushesWhatEachDrawingChanged) {
+  auto listening = HttpServer::listen("127.0.0.1", 0);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<HttpServer>>(listening));
+  HttpServer& server = *std::get<std::unique_ptr<HttpServer>>(listening);
+  std::string reason;
+  const net::Socket socket =
+      net::connect_tcp("127.0.0.1", server.port(), reason);
+  ASSERT_NE(socket, net::kInvalidSocket) << reason;
+  ASSERT_EQ(net::send_bytes(socket,
+                            "GET /window/0/stream HTTP/1.1\r\n"
+                            "Host: 127.0.0.1:8018\r\n\r\n")
+                .status,
+            net::IoStatus::kOk);
+  panel_->set_drawing(true);
+  const HttpServer::Handler handler = [&](const HttpRequest& request) {
+    return handle_request(*panel_, request, kAuthorities);
+  };
+  std::string received;
+  // Until nothing more arrives for a few polls.
+  const auto take = [&] {
+    for (int quiet = 0; quiet < 3;) {
+      server.poll(2, handler);
+      push_window_tiles(*panel_, server);
+      char buffer[65536];
+      const net::IoResult got =
+          net::receive_bytes(socket, buffer, sizeof buffer);
+      if (got.status == net::IoStatus::kOk) {
+        received.append(buffer, got.bytes);
+        quiet = 0;
+      } else {
+        ++quiet;
+      }
+    }
+  };
+  WindowRenderer whole(module_bitmaps(module_));
+  Image picture;
+  size_t at = std::string::npos;
+  size_t messages = 0;
+  for (const char* line :
+       {"frames 1", "set AIRSPEED 120", "frames 1", "light night",
+        "set BANK 15", "frames 2", "set PANEL_LIGHTS 1", "light day",
+        "seconds 1"}) {
+    ASSERT_EQ(post("/command", line).status, 200) << line;
+    take();
+    if (at == std::string::npos) {
+      const size_t end = received.find("\r\n\r\n");
+      ASSERT_NE(end, std::string::npos) << received;
+      ASSERT_EQ(received.rfind("HTTP/1.1 200", 0), 0u) << received;
+      at = end + 4;
+    }
+    while (received.size() - at >= 4) {
+      uint32_t length = 0;
+      for (int i = 0; i < 4; ++i)
+        length |= uint32_t(uint8_t(received[at + size_t(i)])) << (8 * i);
+      ASSERT_GE(received.size() - at - 4, length);
+      Tiles tiles;
+      ASSERT_TRUE(tiles.read(received.substr(at + 4, length)));
+      tiles.paint(picture);
+      at += 4 + length;
+      ++messages;
+    }
+    EXPECT_TRUE(picture.rgb ==
+                whole.render(panel_->host(), 0, panel_->night()).image.rgb)
+        << "after " << line;
+  }
+  EXPECT_GT(messages, 5u);
+  net::close_socket(socket);
 }
 
 // The light changes pictures without a frame: a page that holds the

@@ -1,53 +1,74 @@
-// A window's pixels: the tiles changed since the frame its canvas shows,
-// asked for one request at a time, and put on the canvas.
+// A window's pixels: pushed by the server on the window's stream, first the
+// whole picture, then the tiles each drawing changed, and put on the canvas
+// as each message arrives. One stream a window while it is open.
 import {keep, window_stats} from './shared.js';
+
+const kReopenDelayMs = 250;
 
 export function reset_pixels(view) {
   view.epoch += 1;
   view.drawn_frame = 0;
   view.canvas.dataset.frame = '0';
+  stop_pixels(view);
 }
 
+export function stop_pixels(view) {
+  if (view.stream) view.stream.abort();
+  view.stream = null;
+}
+
+// Counts a frame the server said changed the window, and makes sure the
+// window's stream is open.
 export function ask_pixels(view, frame) {
   if (!view.open) return;
   if (frame !== undefined) {
     const s = window_stats(view.index);
     s.named += 1;
     keep(s.named_frames, frame);
-    if (frame <= view.drawn_frame) return;  // a later answer showed it already
   }
-  if (view.in_flight) {
-    view.pending = true;
-    return;
-  }
-  fetch_pixels(view);
+  if (!view.stream) open_stream(view);
 }
 
-async function fetch_pixels(view) {
-  view.in_flight = true;
-  view.pending = false;
-  const epoch = view.epoch;
-  const since = view.drawn_frame;
-  let buffer = null;
+async function open_stream(view) {
+  const controller = new AbortController();
+  view.stream = controller;
   const s = window_stats(view.index);
-  const asked = performance.now();
+  s.fetches += 1;
+  let held = new Uint8Array(0);
   try {
-    s.fetches += 1;
-    const response = await fetch(`window/${view.index}/pixels?since=${since}`, {cache: 'no-store'});
-    if (response.ok) buffer = await response.arrayBuffer();
+    const response = await fetch(`window/${view.index}/stream`, {cache: 'no-store', signal: controller.signal});
+    if (!response.ok || !response.body) throw new Error(`stream ${response.status}`);
+    const reader = response.body.getReader();
+    for (;;) {
+      const {value, done} = await reader.read();
+      if (done) break;
+      held = joined(held, value);
+      let at = 0;
+      while (held.length - at >= 4) {
+        const length = held[at] | (held[at + 1] << 8) | (held[at + 2] << 16) | (held[at + 3] << 24);
+        if (held.length - at - 4 < length) break;
+        const message = held.slice(at + 4, at + 4 + length);
+        at += 4 + length;
+        const started = performance.now();
+        draw_tiles(view, message.buffer);
+        s.draw_ms += performance.now() - started;
+      }
+      if (at > 0) held = held.slice(at);
+    }
   } catch {
-    buffer = null;
+    // Aborted, or the server went away: opened again below while it shows.
   }
-  const answered = performance.now();
-  s.fetch_ms += answered - asked;
-  view.in_flight = false;
-  if (buffer && epoch === view.epoch && view.open) {
-    if (!draw_tiles(view, buffer, since)) view.pending = true;
-    s.draw_ms += performance.now() - answered;
-  } else if (epoch !== view.epoch) {
-    view.pending = true;
-  }
-  if (view.pending && view.open) fetch_pixels(view);
+  if (view.stream !== controller) return;
+  view.stream = null;
+  if (view.open) setTimeout(() => ask_pixels(view), kReopenDelayMs);
+}
+
+function joined(a, b) {
+  if (a.length === 0) return b;
+  const both = new Uint8Array(a.length + b.length);
+  both.set(a);
+  both.set(b, a.length);
+  return both;
 }
 
 function image_for(view, w, h) {
@@ -61,23 +82,17 @@ function image_for(view, w, h) {
   return image;
 }
 
-// Puts the tiles of one answer on the canvas; false when the answer does
-// not fit what the canvas shows and every tile must be asked for again.
-function draw_tiles(view, buffer, since) {
-  if (buffer.byteLength < 16) return true;
+// Puts the tiles of one message on the canvas. A message of another size
+// holds every tile.
+function draw_tiles(view, buffer) {
+  if (buffer.byteLength < 16) return;
   const data = new DataView(buffer);
   const bytes = new Uint8Array(buffer);
   const frame = data.getUint32(0, true);
   const width = data.getUint32(4, true);
   const height = data.getUint32(8, true);
   const count = data.getUint32(12, true);
-  if (view.canvas.width !== width || view.canvas.height !== height) {
-    set_canvas_size(view, width, height);
-    if (since !== 0) {
-      reset_pixels(view);
-      return false;
-    }
-  }
+  if (view.canvas.width !== width || view.canvas.height !== height) set_canvas_size(view, width, height);
   let at = 16;
   for (let t = 0; t < count; ++t) {
     if (at + 8 > bytes.length) break;
@@ -109,7 +124,6 @@ function draw_tiles(view, buffer, since) {
   keep(s.drawn_frames, frame);
   s.tiles += count;
   if (window.panelHooks.afterDraw) window.panelHooks.afterDraw(view.index, frame);
-  return true;
 }
 
 export function set_canvas_size(view, width, height) {

@@ -3,7 +3,7 @@
 // of windows to open and close.
 import {attach_pointer} from './pointer.js';
 import {$, model, send_command} from './shared.js';
-import {ask_pixels, reset_pixels, set_canvas_size} from './tiles.js';
+import {ask_pixels, reset_pixels, set_canvas_size, stop_pixels} from './tiles.js';
 
 function make_window_view(index) {
   const figure = document.createElement('figure');
@@ -38,8 +38,7 @@ function make_window_view(index) {
     open: false,
     drawn_frame: 0,   // the frame the canvas shows; 0 = nothing yet
     epoch: 0,         // grows whenever what the canvas shows must start afresh
-    in_flight: false,
-    pending: false,
+    stream: null,     // the window's open stream, to abort
     images: new Map(),
   };
   attach_pointer(view);
@@ -79,7 +78,7 @@ function layout_window(view, info) {
     reset_pixels(view);
     ask_pixels(view);
   } else if (!view.open) {
-    view.pending = false;
+    stop_pixels(view);
   }
 }
 
@@ -98,11 +97,12 @@ export function show_windows(state, reloaded) {
     panel.append(view.figure);  // keeps the panel file's order
     if (reloaded) reset_pixels(view);
     layout_window(view, info);
-    if (reloaded && view.open && !view.in_flight) ask_pixels(view);
+    if (reloaded && view.open) ask_pixels(view);
   }
   for (const [index, view] of model.windows) {
     if (!seen.has(index)) {
       view.open = false;
+      stop_pixels(view);
       view.figure.remove();
       model.windows.delete(index);
     }
