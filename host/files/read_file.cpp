@@ -154,7 +154,17 @@ bool check_input_file(const std::string& path, const FileKind& kind,
                       std::string& error) {
   try {
     uint64_t size = 0;
-    return look_at(path, kind, size, error);
+    if (!look_at(path, kind, size, error)) return false;
+    // Opened and closed at once, so that a file the host may not read is
+    // named as such rather than by the loader's error number.
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+      error = unreadable(path, system_reason(errno));
+      return false;
+    }
+    std::fclose(file);
+    return true;
   } catch (const std::exception& e) {
     error = unreadable(path, e.what());
     return false;

@@ -45,8 +45,9 @@ bool read_input_file(const std::string& path, const FileKind& kind,
 bool read_input_file(const std::string& path, const FileKind& kind,
                      std::vector<uint8_t>& bytes, std::string& error);
 
-// Whether the path names a regular file within the kind's bound, for a
-// file read by someone else (the system's loader); nothing is read.
+// Whether the path names a regular file within the kind's bound that can
+// be opened, for a file read by someone else (the system's loader); nothing
+// is read.
 bool check_input_file(const std::string& path, const FileKind& kind,
                       std::string& error);
 

@@ -12,6 +12,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -49,8 +50,9 @@ struct InputCase {
   const char* name;
   // Makes the path in the test's folder (or names one elsewhere).
   std::function<std::string(Files&)> make;
-  std::string bytes = {};        // what is read, when it reads
-  const char* reason = nullptr;  // after "PATH: ", when refused
+  std::string bytes = {};         // what is read, when it reads
+  const char* reason = nullptr;   // after "PATH: ", when refused
+  bool readable_by_root = false;  // the case cannot be made as root
 };
 
 void PrintTo(const InputCase& c, std::ostream* out) { *out << c.name; }
@@ -81,6 +83,15 @@ const InputCase kInputs[] = {
      .make = [](Files& f) { return f.write("a.cfg", "x") + "/b.cfg"; },
      .reason = "cannot be read (Not a directory)"},
 #ifndef _WIN32
+    {.name = "unreadable",
+     .make =
+         [](Files& f) {
+           const std::string path = f.write("a.cfg", "x");
+           fs::permissions(path, fs::perms::none);
+           return path;
+         },
+     .reason = "cannot be read (Permission denied)",
+     .readable_by_root = true},
     {.name = "endless_device",
      .make = [](Files&) { return std::string("/dev/zero"); },
      .reason = "is not a regular file (a character device)"},
@@ -103,6 +114,10 @@ class InputFile : public Files,
 
 TEST_P(InputFile, IsReadOrRefusedWithItsReason) {
   const InputCase& c = GetParam();
+#ifndef _WIN32
+  if (c.readable_by_root && geteuid() == 0)
+    GTEST_SKIP() << "root reads every file";
+#endif
   const std::string path = c.make(*this);
   std::string text = "left over", error;
   const bool read = read_input_file(path, kSmall, text, error);
