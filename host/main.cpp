@@ -33,7 +33,7 @@ namespace {
 
 enum ExitCode {
   kExitOk = 0,
-  kExitExpectationFailed = 1,
+  kExitExpectationFailed = 1,  // or an edit or save was refused
   kExitUsage = 2,
   // 3: the module called a service the host does not provide (host.cpp).
   kExitPictureNotWritten = 4,
@@ -106,7 +106,8 @@ void print_usage(std::ostream& out) {
          "                 from its records\n"
          "  --help         this text\n"
          "\n"
-         "Exit status: 0 ok, 1 an expectation failed, 2 bad usage or input,\n"
+         "Exit status: 0 ok, 1 an expectation failed or an edit or save was\n"
+         "refused, 2 bad usage or input,\n"
          "3 the module called a panel service this host does not provide,\n"
          "4 a picture could not be written.\n";
 }
@@ -496,18 +497,37 @@ int main(int argc, char** argv) {
     if (auto* message = std::get_if<std::string>(&created)) {
       status = input_error(*message);
     } else {
-      Host& host = *std::get<std::unique_ptr<Host>>(created);
+      std::unique_ptr<Host> host =
+          std::move(std::get<std::unique_ptr<Host>>(created));
       ScenarioScript script;
       if (!parse_scenario(script_text, script_path.empty() ? "-" : script_path,
-                          host, script, error)) {
+                          *host, script, error)) {
         status = input_error(error);
       } else {
         WindowRenderer renderer(std::move(bitmaps));
-        const ScenarioOutcome outcome = run_scenario(
-            script, host, std::cout, std::cerr,
-            {.renderer = &renderer, .pictures_folder = pictures_path});
+        ScenarioSession session(
+            *host, std::cout, std::cerr,
+            {.renderer = &renderer, .pictures_folder = pictures_path},
+            script.file);
+        // The edit verbs rebuild the panel on a new host, as serve's reload
+        // does; standard input as a panel file is not written back.
+        PanelEditor editor(panel_path, panel_text);
+        if (panel_path != kStandardInput)
+          session.allow_edits(editor, [&](PanelConfig edited) -> std::string {
+            resolve_panel_window_sizes(edited, module, *module_bitmaps(module));
+            auto rebuilt =
+                Host::create(module, std::move(edited), host->frame());
+            if (auto* why = std::get_if<std::string>(&rebuilt)) return *why;
+            auto next = std::move(std::get<std::unique_ptr<Host>>(rebuilt));
+            session.replace_host(*next);
+            host = std::move(next);
+            return "";
+          });
+        const ScenarioOutcome outcome =
+            run_scenario(script, session, std::cout);
         if (outcome.failed_pictures > 0) status = kExitPictureNotWritten;
-        if (outcome.failed_expectations > 0) status = kExitExpectationFailed;
+        if (outcome.failed_expectations > 0 || outcome.refused_edits > 0)
+          status = kExitExpectationFailed;
       }
     }
   }

@@ -13,6 +13,7 @@
 
 #include "host/core/nearest_names.h"
 #include "host/core/number_text.h"
+#include "host/panel_file/panel_document.h"
 
 namespace {
 
@@ -107,6 +108,19 @@ std::optional<GaugeRef> parse_gauge(std::string_view text) {
   return ref;
 }
 
+// Why an edit cannot name this gauge: the panel does not place it (the
+// nearest references it does place are named).
+std::string placed_problem(const Host& host, const ScenarioArgument& arg) {
+  std::vector<std::string> names;
+  for (const GaugeInstance& g : host.instances()) {
+    if (g.placement->gauge == arg.gauge && g.ordinal == arg.whole) return "";
+    names.push_back(scenario_gauge_reference(g));
+  }
+  if (names.empty()) return "the panel places no gauge of the module";
+  return "the panel places no gauge " + arg.word +
+         " (nearest: " + nearest_names(arg.word, std::move(names)) + ")";
+}
+
 const AircraftVariable* parse_variable(std::string_view text) {
   if (const auto token = parse_int32(text))
     return find_aircraft_variable(*token);
@@ -152,6 +166,8 @@ enum class Kind : uint8_t {
   kEvents,
   kField,
   kFile,
+  kPlaced,  // a gauge the panel places now, for an edit: checked when the
+            // line runs too, since earlier edits change the panel
 };
 
 struct Param {
@@ -174,6 +190,7 @@ struct CommandRow {
   // Checks beyond each argument's own (arguments that depend on others).
   std::string (*check)(ScenarioCommand& cmd) = nullptr;
   void (Runner::*run)(const ScenarioCommand& cmd) = nullptr;
+  bool edits = false;  // changes the panel
 };
 
 bool same_text_ignoring_case(std::string_view a, std::string_view b) {
@@ -220,8 +237,12 @@ bool is_choice(std::string_view name, std::string_view word) {
 
 // Reads one argument into `arg`; the reason when it is not what `param`
 // accepts.
+// After an edit in a script the panel the later lines meet is not the one
+// read now: their gauges and failure keys are checked for their shape only,
+// and the gauges again when they run.
 std::string read_argument(const CommandRow& row, const Param& param,
-                          const Host& host, ScenarioArgument& arg) {
+                          const Host& host, bool panel_settled,
+                          ScenarioArgument& arg) {
   const std::string& w = arg.word;
   arg.given = true;
   switch (param.kind) {
@@ -247,15 +268,24 @@ std::string read_argument(const CommandRow& row, const Param& param,
       if (!ref) return "bad gauge reference '" + w + "'";
       arg.gauge = ref->name;
       arg.whole = ref->ordinal;
+      if (!panel_settled) return "";
       for (const GaugeInstance& g : host.instances())
         if (g.placement->gauge == ref->name && g.ordinal == ref->ordinal)
           return "";
       return "the panel places no gauge " + w;
     }
+    case Kind::kPlaced: {
+      const auto ref = parse_gauge(w);
+      if (!ref) return "bad gauge reference '" + w + "'";
+      arg.gauge = ref->name;
+      arg.whole = ref->ordinal;
+      return panel_settled ? placed_problem(host, arg) : "";
+    }
     case Kind::kFailureKey: {
       const auto key = parse_int32(w);
       if (!key) return "'" + w + "' is not a whole number";
       arg.whole = *key;
+      if (!panel_settled) return "";
       const std::vector<int32_t> keys = host.failure_keys();
       if (std::binary_search(keys.begin(), keys.end(), *key)) return "";
       if (keys.empty())
@@ -352,6 +382,39 @@ std::string read_argument(const CommandRow& row, const Param& param,
   return "";
 }
 
+// add MODULE!GAUGE WINDOW X Y [W H] [TEXT]: the words after Y are a size
+// when the first two are numbers, and a parameter text after it.
+std::string check_add(ScenarioCommand& cmd) {
+  const std::string& name = cmd.arguments[0].word;
+  const size_t bang = name.find('!');
+  if (bang == std::string::npos || bang == 0 || bang + 1 == name.size())
+    return "'" + name + "' is not MODULE!GAUGE";
+  const size_t extra = cmd.arguments.size() - 4;
+  const auto number = [&](size_t i) {
+    return i < cmd.arguments.size() ? parse_int32(cmd.arguments[i].word)
+                                    : std::nullopt;
+  };
+  const bool sized = extra >= 2 && number(4) && number(5);
+  if (extra > (sized ? 3u : 1u))
+    return "'add' takes MODULE!GAUGE WINDOW X Y [W H] [\"PARAMETER TEXT\"]";
+  if (sized) {
+    cmd.arguments[4].whole = *number(4);
+    cmd.arguments[5].whole = *number(5);
+    if (*number(4) <= 0 || *number(5) <= 0)
+      return "a gauge's size must be positive, not " + cmd.arguments[4].word +
+             " x " + cmd.arguments[5].word;
+  }
+  return "";
+}
+
+std::string check_positive_size(ScenarioCommand& cmd) {
+  const size_t at = cmd.arguments.size() - 2;
+  if (cmd.arguments[at].whole <= 0 || cmd.arguments[at + 1].whole <= 0)
+    return "a size must be positive, not " + cmd.arguments[at].word + " x " +
+           cmd.arguments[at + 1].word;
+  return "";
+}
+
 // expect element: the value (and tolerance) are numbers unless the field is
 // a text or the drawn state.
 std::string check_element_value(ScenarioCommand& cmd) {
@@ -372,12 +435,18 @@ class Runner {
   Runner(Host& host, std::ostream& transcript, std::ostream& errors,
          ScenarioOptions options, std::string file)
       : file_(std::move(file)),
-        host_(host),
+        host_(&host),
         out_(transcript),
         errors_(errors),
         options_(std::move(options)) {}
 
-  const Host& host() const { return host_; }
+  const Host& host() const { return *host_; }
+  void allow_edits(PanelEditor& editor, ScenarioPanelRebuild rebuild) {
+    editor_ = &editor;
+    rebuild_ = std::move(rebuild);
+  }
+  void replace_host(Host& next, std::string_view echo);
+  const std::string& last_refusal() const { return refusal_; }
   const std::string& file() const { return file_; }
   void start(std::string_view echo);
   void run(const ScenarioCommand& cmd);
@@ -413,6 +482,14 @@ class Runner {
   void run_expect_element(const ScenarioCommand& cmd);
   void run_expect_tooltip(const ScenarioCommand& cmd);
   void run_expect_window(const ScenarioCommand& cmd);
+  void run_move(const ScenarioCommand& cmd);
+  void run_resize(const ScenarioCommand& cmd);
+  void run_add(const ScenarioCommand& cmd);
+  void run_remove(const ScenarioCommand& cmd);
+  void run_window(const ScenarioCommand& cmd);
+  void run_undo(const ScenarioCommand& cmd);
+  void run_redo(const ScenarioCommand& cmd);
+  void run_save(const ScenarioCommand& cmd);
 
  private:
   // The runner reads no service calls: a long run would otherwise keep
@@ -420,9 +497,9 @@ class Runner {
   // The lines of a frame go out in one write, from a buffer kept between
   // frames: a long run writes several every frame.
   void flush() {
-    if (!host_.observations().empty()) {
+    if (!host_->observations().empty()) {
       lines_.clear();
-      for (const Observation& o : host_.observations()) {
+      for (const Observation& o : host_->observations()) {
         char frame[24];
         const char* end =
             std::to_chars(frame, frame + sizeof frame, o.frame).ptr;
@@ -432,10 +509,10 @@ class Runner {
         lines_ += o.text;
         lines_ += '\n';
       }
-      host_.clear_observations();
+      host_->clear_observations();
       out_.write(lines_.data(), std::streamsize(lines_.size()));
     }
-    host_.clear_service_calls();
+    host_->clear_service_calls();
   }
 
   void fail(const ScenarioCommand& cmd, const std::string& expected,
@@ -446,11 +523,16 @@ class Runner {
     errors_ << file_ << ":" << cmd.line << ": " << what << "\n";
   }
 
-  // The gauge an argument names, when its window is open.
+  // The gauge an argument names, when its window is open. After an edit
+  // it may be gone.
   GaugeInstance* gauge(const ScenarioCommand& cmd,
                        const ScenarioArgument& arg) {
-    GaugeInstance* instance = host_.find_instance(arg.gauge, int(arg.whole));
-    if (instance != nullptr && !instance->installed) {
+    GaugeInstance* instance = host_->find_instance(arg.gauge, int(arg.whole));
+    if (instance == nullptr) {
+      fail(cmd, arg.word + " on the panel", "no such gauge");
+      return nullptr;
+    }
+    if (!instance->installed) {
       out_ << "  " << arg.word << " is not on an open window\n";
       if (cmd.words[0] == "expect")
         fail(cmd, arg.word + " on screen", "closed");
@@ -460,26 +542,46 @@ class Runner {
   }
 
   void action(const std::function<void()>& act) {
-    host_.take_sent_events();
+    host_->take_sent_events();
     act();
-    last_events_ = host_.take_sent_events();
+    last_events_ = host_->take_sent_events();
     acted_ = true;
   }
 
   void frames(int64_t count) {
     for (int64_t f = 0; f < count; ++f) {
-      host_.run_frames(1);
+      host_->run_frames(1);
       flush();
     }
   }
 
   void press(const ScenarioCommand& cmd, char how);
+  // An edit refused: said in the transcript and on `errors`, and kept for
+  // the live panel's answer.
+  void refuse(const ScenarioCommand& cmd, const std::string& why) {
+    ++outcome_.refused_edits;
+    refusal_ = why;
+    out_ << "  refused: " << why << "\n";
+    errors_ << file_ << ":" << cmd.line << ": " << why << "\n";
+  }
+  // The panel of `document` built in place of the running one; the reason
+  // when it cannot be.
+  std::string rebuild_to(const PanelDocument& document);
+  // Makes `change` to the panel file's document and rebuilds the panel;
+  // false, the edit refused, when either cannot be done.
+  bool edit(const ScenarioCommand& cmd,
+            const std::function<std::string(PanelDocument&)>& change);
+  // The placed gauge an edit names, or null with the edit refused.
+  const GaugeInstance* placed(const ScenarioCommand& cmd,
+                              const ScenarioArgument& arg);
+  // Whether (x, y) lies on the window, the edit refused when not.
+  bool inside(const ScenarioCommand& cmd, size_t window, int64_t x, int64_t y);
   void picture(size_t window, const std::string& path, const std::string& shown,
                const ScenarioCommand* cmd);
   void pictures_at_end();
 
   std::string file_;
-  Host& host_;
+  Host* host_;
   std::ostream& out_;
   std::string lines_;  // flush()'s buffer
   std::ostream& errors_;
@@ -488,6 +590,9 @@ class Runner {
   std::vector<SentEvent> last_events_;
   bool acted_ = false;  // the latest command sent what last_events_ holds
   bool night_ = false;
+  PanelEditor* editor_ = nullptr;
+  ScenarioPanelRebuild rebuild_;
+  std::string refusal_;  // of the latest command, "" when none
 };
 
 constexpr Param gauge_at{Kind::kGauge, "GAUGE"};
@@ -495,6 +600,7 @@ constexpr Param x_at{Kind::kX, "X"};
 constexpr Param y_at{Kind::kY, "Y"};
 constexpr Param button{Kind::kChoice, "left|right", true};
 constexpr Param window_param{Kind::kWindow, "WINDOW"};
+constexpr Param placed{Kind::kPlaced, "GAUGE"};
 
 constexpr CommandRow kCommands[] = {
     {.verb = "say",
@@ -604,8 +710,62 @@ constexpr CommandRow kCommands[] = {
      .params = {{window_param, {Kind::kChoice, "open|closed"}}},
      .help = "the window is open or closed",
      .run = &Runner::run_expect_window},
+    {.verb = "move",
+     .params = {{placed, {Kind::kWhole, "X"}, {Kind::kWhole, "Y"}}},
+     .help = "edits the panel: the gauge's top left to (X, Y) on its window, "
+             "in the window's units",
+     .run = &Runner::run_move,
+     .edits = true},
+    {.verb = "resize",
+     .params = {{placed, {Kind::kWhole, "W"}, {Kind::kWhole, "H"}}},
+     .help = "edits the panel: the gauge's width and height",
+     .check = check_positive_size,
+     .run = &Runner::run_resize,
+     .edits = true},
+    {.verb = "add",
+     .params = {{{Kind::kText, "MODULE!GAUGE"},
+                 {Kind::kDrawable, "WINDOW"},
+                 {Kind::kWhole, "X"},
+                 {Kind::kWhole, "Y"},
+                 {Kind::kTexts, "W H] [\"PARAMETER TEXT\"", true}}},
+     .help = "edits the panel: places a gauge on the window, as its next "
+             "gaugeNN",
+     .check = check_add,
+     .run = &Runner::run_add,
+     .edits = true},
+    {.verb = "remove",
+     .params = {{placed}},
+     .help = "edits the panel: the gauge's line goes, the window's later "
+             "gauges numbered one lower",
+     .run = &Runner::run_remove,
+     .edits = true},
+    {.verb = "window",
+     .params = {{{Kind::kDrawable, "WINDOW"},
+                 {Kind::kChoice, "size"},
+                 {Kind::kWhole, "W"},
+                 {Kind::kWhole, "H"}}},
+     .help = "edits the panel: the window's size_mm",
+     .check = check_positive_size,
+     .run = &Runner::run_window,
+     .edits = true},
+    {.verb = "undo",
+     .params = {},
+     .help = "takes back the latest edit",
+     .run = &Runner::run_undo,
+     .edits = true},
+    {.verb = "redo",
+     .params = {},
+     .help = "makes again the edit undo took back",
+     .run = &Runner::run_redo,
+     .edits = true},
+    {.verb = "save",
+     .params = {{{Kind::kFile, "FILE", true}}},
+     .help = "writes the edited panel file in place (the file as first read "
+             "kept as FILE.bak; refused when the file changed on disk since "
+             "it was read), or a copy to FILE",
+     .run = &Runner::run_save},
 };
-constexpr size_t kCommandCount = 23;
+constexpr size_t kCommandCount = 31;
 static_assert(std::size(kCommands) == kCommandCount);
 
 // The row a line's words name: a two-word verb before a one-word one.
@@ -636,7 +796,7 @@ std::optional<size_t> find_command(const std::vector<std::string>& w,
 
 // Checks one command and reads its arguments; an empty result means it is
 // well formed.
-std::string check(ScenarioCommand& cmd, const Host& host) {
+std::string check(ScenarioCommand& cmd, const Host& host, bool panel_settled) {
   std::string problem;
   const auto found = find_command(cmd.words, problem);
   if (!found) return problem;
@@ -663,7 +823,8 @@ std::string check(ScenarioCommand& cmd, const Host& host) {
     const Param& param = row.params[std::min(i, high - 1)];
     if (i >= given) continue;
     cmd.arguments[i].word = cmd.words[skip + i];
-    if (std::string e = read_argument(row, param, host, cmd.arguments[i]);
+    if (std::string e =
+            read_argument(row, param, host, panel_settled, cmd.arguments[i]);
         !e.empty())
       return e;
   }
@@ -675,7 +836,8 @@ enum class LineRead { kNothing, kCommand, kError };
 // One line of a script: nothing (blank or a comment), a command checked
 // against the host, or the reason it is not one.
 LineRead read_line(std::string_view line, int line_number, const Host& host,
-                   ScenarioCommand& cmd, std::string& problem) {
+                   bool panel_settled, ScenarioCommand& cmd,
+                   std::string& problem) {
   while (!line.empty() &&
          (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
     line.remove_suffix(1);
@@ -687,7 +849,8 @@ LineRead read_line(std::string_view line, int line_number, const Host& host,
   cmd.source = std::string(line);
   bool quotes_closed = true;
   cmd.words = split_words(line, quotes_closed);
-  problem = quotes_closed ? check(cmd, host) : "unterminated quoted text";
+  problem = quotes_closed ? check(cmd, host, panel_settled)
+                          : "unterminated quoted text";
   return problem.empty() ? LineRead::kCommand : LineRead::kError;
 }
 
@@ -702,13 +865,14 @@ uint32_t button_of(const ScenarioArgument& arg) {
 
 void Runner::start(std::string_view echo) {
   if (!echo.empty()) out_ << "> " << echo << "\n";
-  host_.start();
+  host_->start();
   flush();
 }
 
 void Runner::run(const ScenarioCommand& cmd) {
   out_ << "> " << cmd.source << "\n";
   acted_ = false;
+  refusal_.clear();
   (this->*kCommands[cmd.verb].run)(cmd);
   flush();
 }
@@ -716,14 +880,14 @@ void Runner::run(const ScenarioCommand& cmd) {
 void Runner::stop(std::string_view echo) {
   if (!options_.pictures_folder.empty()) pictures_at_end();
   if (!echo.empty()) out_ << "> " << echo << "\n";
-  host_.stop();
+  host_->stop();
   flush();
 }
 
 void Runner::run_set(const ScenarioCommand& cmd) {
   const AircraftVariable& var = *arg(cmd, 0).variable;
   action([&] {
-    if (!host_.aircraft().set(var.token, arg(cmd, 1).number))
+    if (!host_->aircraft().set(var.token, arg(cmd, 1).number))
       out_ << "  " << var.name << " cannot hold " << arg(cmd, 1).word << "\n";
   });
 }
@@ -746,7 +910,7 @@ void Runner::press(const ScenarioCommand& cmd, char how) {
                           : how == 'h' ? button_of(arg(cmd, 4))
                                        : button_of(arg(cmd, 3));
   action([&] {
-    const MouseRect* area = host_.press(*g, x, y, button);
+    const MouseRect* area = host_->press(*g, x, y, button);
     if (area == nullptr) {
       out_ << "  nothing answers\n";
       return;
@@ -757,7 +921,7 @@ void Runner::press(const ScenarioCommand& cmd, char how) {
       for (int64_t f = 1; f <= count; ++f) {
         frames(1);
         if ((area->mouse_flags & kMouseRepeat) && f % kRepeatFrames == 0)
-          host_.repeat(*g, area, x, y, button);
+          host_->repeat(*g, area, x, y, button);
         flush();
       }
     } else if (how == 'd') {
@@ -766,8 +930,8 @@ void Runner::press(const ScenarioCommand& cmd, char how) {
       const int64_t x1 = arg(cmd, 3).whole, y1 = arg(cmd, 4).whole;
       for (int64_t s = 1; s <= steps; ++s) {
         frames(1);
-        host_.drag(*g, area, int32_t(x + (x1 - x) * s / steps),
-                   int32_t(y + (y1 - y) * s / steps));
+        host_->drag(*g, area, int32_t(x + (x1 - x) * s / steps),
+                    int32_t(y + (y1 - y) * s / steps));
         flush();
       }
     }
@@ -778,33 +942,33 @@ void Runner::run_hover(const ScenarioCommand& cmd) {
   GaugeInstance* g = gauge(cmd, arg(cmd, 0));
   if (g == nullptr) return;
   action([&] {
-    const std::string text = host_.tooltip(*g, int32_t(arg(cmd, 1).whole),
-                                           int32_t(arg(cmd, 2).whole));
+    const std::string text = host_->tooltip(*g, int32_t(arg(cmd, 1).whole),
+                                            int32_t(arg(cmd, 2).whole));
     out_ << "  " << (text.empty() ? "no tooltip" : "tooltip \"" + text + "\"")
          << "\n";
   });
 }
 
 void Runner::run_open(const ScenarioCommand& cmd) {
-  action([&] { host_.open_window(arg(cmd, 0).window); });
+  action([&] { host_->open_window(arg(cmd, 0).window); });
 }
 
 void Runner::run_close(const ScenarioCommand& cmd) {
-  action([&] { host_.close_window(arg(cmd, 0).window); });
+  action([&] { host_->close_window(arg(cmd, 0).window); });
 }
 
 void Runner::run_toggle(const ScenarioCommand& cmd) {
-  action([&] { host_.toggle_window(arg(cmd, 0).window); });
+  action([&] { host_->toggle_window(arg(cmd, 0).window); });
 }
 
 void Runner::run_fail(const ScenarioCommand& cmd) {
   action([&] {
-    host_.set_failure(int32_t(arg(cmd, 0).whole), arg(cmd, 1).word == "on");
+    host_->set_failure(int32_t(arg(cmd, 0).whole), arg(cmd, 1).word == "on");
   });
 }
 
 void Runner::run_model(const ScenarioCommand& cmd) {
-  host_.aircraft().set_model_enabled(arg(cmd, 0).word == "on");
+  host_->aircraft().set_model_enabled(arg(cmd, 0).word == "on");
 }
 
 void Runner::run_light(const ScenarioCommand& cmd) {
@@ -818,7 +982,7 @@ void Runner::picture(size_t window, const std::string& path,
     error = "this run draws no pictures";
   } else {
     const WindowPicture drawn =
-        options_.renderer->render(host_, window, night_);
+        options_.renderer->render(*host_, window, night_);
     for (const std::string& note : drawn.notes)
       out_ << "  note: " << note << "\n";
     if (write_png(drawn.image, path, error)) {
@@ -837,7 +1001,7 @@ void Runner::picture(size_t window, const std::string& path,
 
 void Runner::run_picture(const ScenarioCommand& cmd) {
   const size_t window = size_t(arg(cmd, 0).whole);
-  if (!host_.window_open_at(window)) {
+  if (!host_->window_open_at(window)) {
     out_ << "  window " << arg(cmd, 0).word << " is not open\n";
     return;
   }
@@ -849,9 +1013,9 @@ void Runner::pictures_at_end() {
   out_ << "> pictures\n";
   std::error_code ignored;
   std::filesystem::create_directories(options_.pictures_folder, ignored);
-  const auto& windows = host_.panel().windows;
+  const auto& windows = host_->panel().windows;
   for (size_t w = 0; w < windows.size(); ++w) {
-    if (!host_.window_open_at(w)) continue;
+    if (!host_->window_open_at(w)) continue;
     std::string name = windows[w].section_name();
     name = name.substr(1, name.size() - 2) + ".png";
     picture(w,
@@ -862,12 +1026,12 @@ void Runner::pictures_at_end() {
 
 void Runner::run_show_var(const ScenarioCommand& cmd) {
   const AircraftVariable& var = *arg(cmd, 0).variable;
-  out_ << "  " << var.name << " = " << variable_text(host_.aircraft(), var)
+  out_ << "  " << var.name << " = " << variable_text(host_->aircraft(), var)
        << "\n";
 }
 
 void Runner::run_show_ident(const ScenarioCommand&) {
-  const IdentAudio ident = host_.aircraft().ident_audio();
+  const IdentAudio ident = host_->aircraft().ident_audio();
   const auto heard = [](bool on) { return on ? "on" : "off"; };
   out_ << "  ident ADF " << heard(ident.adf) << ", NAV1 " << heard(ident.nav1)
        << ", NAV2 " << heard(ident.nav2) << "\n";
@@ -879,7 +1043,7 @@ void Runner::run_show(const ScenarioCommand& cmd) {
   const std::string& gauge_word = arg(cmd, 0).word;
   const std::string& element_word = arg(cmd, 1).word;
   ElementView view;
-  if (!host_.element_view(*g, int(arg(cmd, 1).whole), view))
+  if (!host_->element_view(*g, int(arg(cmd, 1).whole), view))
     out_ << "  " << gauge_word << " has no element " << element_word << "\n";
   else
     out_ << "  " << gauge_word << " " << element_word << ": " << describe(view)
@@ -912,15 +1076,15 @@ bool near(double got, double want, double tol) {
 
 void Runner::run_expect_var(const ScenarioCommand& cmd) {
   const AircraftVariable& var = *arg(cmd, 0).variable;
-  const double got = var.bcd ? host_.aircraft().integer(var.token)
-                             : host_.aircraft().number(var.token);
+  const double got = var.bcd ? host_->aircraft().integer(var.token)
+                             : host_->aircraft().number(var.token);
   if (!near(got, arg(cmd, 1).number, tolerance(arg(cmd, 2))))
     fail(cmd, std::string(var.name) + " = " + arg(cmd, 1).word,
-         variable_text(host_.aircraft(), var));
+         variable_text(host_->aircraft(), var));
 }
 
 void Runner::run_expect_window(const ScenarioCommand& cmd) {
-  const bool open = host_.window_open(arg(cmd, 0).window);
+  const bool open = host_->window_open(arg(cmd, 0).window);
   const std::string& want = arg(cmd, 1).word;
   if (open != (want == "open"))
     fail(cmd, "window " + arg(cmd, 0).word + " " + want,
@@ -930,8 +1094,8 @@ void Runner::run_expect_window(const ScenarioCommand& cmd) {
 void Runner::run_expect_tooltip(const ScenarioCommand& cmd) {
   GaugeInstance* g = gauge(cmd, arg(cmd, 0));
   if (g == nullptr) return;
-  const std::string got =
-      host_.tooltip(*g, int32_t(arg(cmd, 1).whole), int32_t(arg(cmd, 2).whole));
+  const std::string got = host_->tooltip(*g, int32_t(arg(cmd, 1).whole),
+                                         int32_t(arg(cmd, 2).whole));
   const std::string& want = arg(cmd, 3).word;
   if (got != want) fail(cmd, "tooltip \"" + want + "\"", "\"" + got + "\"");
 }
@@ -940,7 +1104,7 @@ void Runner::run_expect_element(const ScenarioCommand& cmd) {
   GaugeInstance* g = gauge(cmd, arg(cmd, 0));
   if (g == nullptr) return;
   ElementView view;
-  if (!host_.element_view(*g, int(arg(cmd, 1).whole), view)) {
+  if (!host_->element_view(*g, int(arg(cmd, 1).whole), view)) {
     fail(cmd, "element " + arg(cmd, 1).word + " of " + arg(cmd, 0).word,
          "no such element");
     return;
@@ -974,12 +1138,183 @@ void Runner::run_expect_element(const ScenarioCommand& cmd) {
   if (!ok) fail(cmd, field + " " + want.word, fixed_text(got));
 }
 
+void Runner::replace_host(Host& next, std::string_view echo) {
+  if (!echo.empty()) out_ << "> " << echo << "\n";
+  host_->stop();
+  flush();
+  next.aircraft().copy_state_from(host_->aircraft());
+  host_ = &next;
+  last_events_.clear();
+  acted_ = false;
+  host_->start();
+  flush();
+}
+
+std::string Runner::rebuild_to(const PanelDocument& document) {
+  PanelConfigResult parsed =
+      parse_panel_config(panel_document_text(document), editor_->path());
+  if (auto* error = std::get_if<PanelConfigError>(&parsed))
+    return error->message();
+  return rebuild_(std::move(std::get<PanelConfig>(parsed)));
+}
+
+bool Runner::edit(const ScenarioCommand& cmd,
+                  const std::function<std::string(PanelDocument&)>& change) {
+  if (editor_ == nullptr) {
+    refuse(cmd, "this run does not edit its panel file");
+    return false;
+  }
+  PanelDocument next = editor_->document();
+  std::string why = change(next);
+  if (why.empty()) why = rebuild_to(next);
+  if (!why.empty()) {
+    refuse(cmd, why);
+    return false;
+  }
+  editor_->commit(std::move(next), cmd.source);
+  return true;
+}
+
+const GaugeInstance* Runner::placed(const ScenarioCommand& cmd,
+                                    const ScenarioArgument& arg) {
+  if (std::string why = placed_problem(*host_, arg); !why.empty()) {
+    refuse(cmd, why);
+    return nullptr;
+  }
+  return host_->find_instance(arg.gauge, int(arg.whole));
+}
+
+bool Runner::inside(const ScenarioCommand& cmd, size_t window, int64_t x,
+                    int64_t y) {
+  const PanelWindow& w = host_->panel().windows[window];
+  if (x >= 0 && y >= 0 && x < w.width && y < w.height) return true;
+  refuse(cmd, "(" + std::to_string(x) + ", " + std::to_string(y) +
+                  ") is outside " + w.section_name() + " (" +
+                  std::to_string(w.width) + " x " + std::to_string(w.height) +
+                  ")");
+  return false;
+}
+
+void Runner::run_move(const ScenarioCommand& cmd) {
+  const GaugeInstance* g = placed(cmd, arg(cmd, 0));
+  const int32_t x = int32_t(arg(cmd, 1).whole), y = int32_t(arg(cmd, 2).whole);
+  if (g == nullptr || !inside(cmd, g->window, x, y)) return;
+  const int line = g->placement->line;
+  if (edit(cmd,
+           [&](PanelDocument& d) { return move_gauge_line(d, line, x, y); }))
+    out_ << "  " << arg(cmd, 0).word << " at " << x << ", " << y << "\n";
+}
+
+void Runner::run_resize(const ScenarioCommand& cmd) {
+  const GaugeInstance* g = placed(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  const int32_t w = int32_t(arg(cmd, 1).whole), h = int32_t(arg(cmd, 2).whole);
+  const int line = g->placement->line;
+  if (edit(cmd,
+           [&](PanelDocument& d) { return resize_gauge_line(d, line, w, h); }))
+    out_ << "  " << arg(cmd, 0).word << " " << w << " x " << h << "\n";
+}
+
+void Runner::run_add(const ScenarioCommand& cmd) {
+  const std::string& name = arg(cmd, 0).word;
+  const size_t window = size_t(arg(cmd, 1).whole);
+  NewGaugeLine gauge;
+  gauge.module = name.substr(0, name.find('!'));
+  gauge.gauge = name.substr(name.find('!') + 1);
+  gauge.x = int32_t(arg(cmd, 2).whole);
+  gauge.y = int32_t(arg(cmd, 3).whole);
+  size_t text = 4;
+  if (cmd.arguments.size() >= 6 && parse_int32(arg(cmd, 4).word) &&
+      parse_int32(arg(cmd, 5).word)) {
+    gauge.width = int32_t(arg(cmd, 4).whole);
+    gauge.height = int32_t(arg(cmd, 5).whole);
+    text = 6;
+  }
+  if (text < cmd.arguments.size()) gauge.parameter_text = arg(cmd, text).word;
+  if (!inside(cmd, window, gauge.x, gauge.y)) return;
+  const int header = host_->panel().windows[window].line;
+  int line = 0;
+  if (!edit(cmd, [&](PanelDocument& d) {
+        return add_gauge_line(d, header, gauge, line);
+      }))
+    return;
+  for (const GaugeInstance& g : host_->instances())
+    if (g.placement->line == line)
+      out_ << "  " << scenario_gauge_reference(g) << " placed on "
+           << host_->panel().windows[window].section_name() << "\n";
+}
+
+void Runner::run_remove(const ScenarioCommand& cmd) {
+  const GaugeInstance* g = placed(cmd, arg(cmd, 0));
+  if (g == nullptr) return;
+  const std::string section = host_->panel().windows[g->window].section_name();
+  const int header = host_->panel().windows[g->window].line;
+  const int line = g->placement->line;
+  if (edit(cmd, [&](PanelDocument& d) {
+        return remove_gauge_line(d, header, line);
+      }))
+    out_ << "  " << arg(cmd, 0).word << " taken off " << section << "\n";
+}
+
+void Runner::run_window(const ScenarioCommand& cmd) {
+  const PanelWindow& window = host_->panel().windows[size_t(arg(cmd, 0).whole)];
+  const std::string section = window.section_name();
+  const int header = window.line;
+  const int32_t w = int32_t(arg(cmd, 2).whole), h = int32_t(arg(cmd, 3).whole);
+  if (edit(cmd, [&](PanelDocument& d) {
+        return set_window_size_line(d, header, w, h);
+      }))
+    out_ << "  " << section << " " << w << " x " << h << "\n";
+}
+
+void Runner::run_undo(const ScenarioCommand& cmd) {
+  std::string what;
+  const PanelDocument* target =
+      editor_ != nullptr ? editor_->undo_target(what) : nullptr;
+  if (target == nullptr) return refuse(cmd, "no edit to undo");
+  if (std::string why = rebuild_to(*target); !why.empty())
+    return refuse(cmd, why);
+  editor_->undone();
+  out_ << "  undid " << what << "\n";
+}
+
+void Runner::run_redo(const ScenarioCommand& cmd) {
+  std::string what;
+  const PanelDocument* target =
+      editor_ != nullptr ? editor_->redo_target(what) : nullptr;
+  if (target == nullptr) return refuse(cmd, "no edit to redo");
+  if (std::string why = rebuild_to(*target); !why.empty())
+    return refuse(cmd, why);
+  editor_->redone();
+  out_ << "  redid " << what << "\n";
+}
+
+void Runner::run_save(const ScenarioCommand& cmd) {
+  if (editor_ == nullptr)
+    return refuse(cmd, "this run does not edit its panel file");
+  const ScenarioArgument& file = arg(cmd, 0);
+  if (file.given) {
+    if (std::string why = editor_->save_copy(file.word); !why.empty())
+      return refuse(cmd, why);
+    out_ << "  saved a copy as " << file.word << "\n";
+    return;
+  }
+  const bool backed_up = editor_->backed_up();
+  if (std::string why = editor_->save(); !why.empty()) return refuse(cmd, why);
+  out_ << "  saved " << file_name_only(editor_->path());
+  if (!backed_up)
+    out_ << ", the file as it was kept as " << file_name_only(editor_->path())
+         << ".bak";
+  out_ << "\n";
+}
+
 }  // namespace
 
 bool parse_scenario(std::string_view text, std::string file, const Host& host,
                     ScenarioScript& script, std::string& error) {
   script = {};
   script.file = file;
+  bool panel_settled = true;
   int line_number = 0;
   size_t start = 0;
   while (start <= text.size()) {
@@ -990,10 +1325,11 @@ bool parse_scenario(std::string_view text, std::string file, const Host& host,
     ++line_number;
     ScenarioCommand cmd;
     std::string problem;
-    switch (read_line(line, line_number, host, cmd, problem)) {
+    switch (read_line(line, line_number, host, panel_settled, cmd, problem)) {
       case LineRead::kNothing:
         continue;
       case LineRead::kCommand:
+        if (kCommands[cmd.verb].edits) panel_settled = false;
         script.commands.push_back(std::move(cmd));
         continue;
       case LineRead::kError:
@@ -1022,6 +1358,12 @@ ScenarioOutcome run_scenario(const ScenarioScript& script, Host& host,
                              std::ostream& transcript, std::ostream& errors,
                              const ScenarioOptions& options) {
   ScenarioSession session(host, transcript, errors, options, script.file);
+  return run_scenario(script, session, transcript);
+}
+
+ScenarioOutcome run_scenario(const ScenarioScript& script,
+                             ScenarioSession& session,
+                             std::ostream& transcript) {
   session.start();
   for (const ScenarioCommand& cmd : script.commands) session.run(cmd);
   session.stop();
@@ -1039,8 +1381,9 @@ std::string scenario_gauge_reference(const GaugeInstance& gauge) {
 }
 
 bool scenario_writes_files(const ScenarioCommand& cmd) {
-  for (const Param& p : kCommands[cmd.verb].params)
-    if (p.kind == Kind::kFile) return true;
+  const auto& params = kCommands[cmd.verb].params;
+  for (size_t i = 0; i < params.size() && i < cmd.arguments.size(); ++i)
+    if (params[i].kind == Kind::kFile && cmd.arguments[i].given) return true;
   return false;
 }
 
@@ -1082,7 +1425,7 @@ void ScenarioSession::start(std::string_view echo) { runner_->start(echo); }
 std::string ScenarioSession::check(std::string_view line, ScenarioCommand& cmd,
                                    int line_number) const {
   std::string problem;
-  switch (read_line(line, line_number, runner_->host(), cmd, problem)) {
+  switch (read_line(line, line_number, runner_->host(), true, cmd, problem)) {
     case LineRead::kNothing:
       return "no command on the line";
     case LineRead::kCommand:
@@ -1100,6 +1443,19 @@ void ScenarioSession::run_frames(int64_t count) {
 }
 
 void ScenarioSession::stop(std::string_view echo) { runner_->stop(echo); }
+
+void ScenarioSession::allow_edits(PanelEditor& editor,
+                                  ScenarioPanelRebuild rebuild) {
+  runner_->allow_edits(editor, std::move(rebuild));
+}
+
+void ScenarioSession::replace_host(Host& next, std::string_view echo) {
+  runner_->replace_host(next, echo);
+}
+
+const std::string& ScenarioSession::last_refusal() const {
+  return runner_->last_refusal();
+}
 
 bool ScenarioSession::night() const { return runner_->night(); }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "host/core/host.h"
+#include "host/panel_file/panel_editor.h"
 #include "host/render/render.h"
 
 // One argument of a command as the check read it, ready to use.
@@ -57,7 +59,14 @@ struct ScenarioOptions {
 struct ScenarioOutcome {
   int failed_expectations = 0;
   int failed_pictures = 0;
+  int refused_edits = 0;  // edits, undos and saves refused
 };
+
+// Puts the panel of an edited configuration in place of the running one,
+// as a hot reload does: builds its host on the same module and hands it to
+// ScenarioSession::replace_host. "" when it did, else the reason, and the
+// running panel is left as it was.
+using ScenarioPanelRebuild = std::function<std::string(PanelConfig config)>;
 
 // Starts the host, runs the script, stops the host. Failed expectations and
 // pictures that cannot be written are marked in the transcript and named on
@@ -65,6 +74,12 @@ struct ScenarioOutcome {
 ScenarioOutcome run_scenario(const ScenarioScript& script, Host& host,
                              std::ostream& transcript, std::ostream& errors,
                              const ScenarioOptions& options = {});
+
+class ScenarioSession;
+// The same on a session made by the caller (one that may edit its panel).
+ScenarioOutcome run_scenario(const ScenarioScript& script,
+                             ScenarioSession& session,
+                             std::ostream& transcript);
 
 // How the language names a placed gauge: "Attitude", or "Attitude#2" for
 // its second placement on the panel.
@@ -107,6 +122,17 @@ class ScenarioSession {
   void run(const ScenarioCommand& cmd);
   // Frames run by a clock between commands, with what they observed.
   void run_frames(int64_t count);
+
+  // Lets the edit verbs change the panel: `editor` holds the panel file
+  // (the caller's, outliving the session) and `rebuild` puts the panel of
+  // an edited configuration in place. Without it they are refused.
+  void allow_edits(PanelEditor& editor, ScenarioPanelRebuild rebuild);
+  // "> ECHO" (nothing when empty), then the running host stops, `next`
+  // takes the aircraft's state and starts: the session runs on it from
+  // now. The old host must live until this returns.
+  void replace_host(Host& next, std::string_view echo = "");
+  // Why the latest command's edit or save was refused, "" when it was not.
+  const std::string& last_refusal() const;
   // The pictures at the end when asked for, "> ECHO" (nothing when empty),
   // then the host stops.
   void stop(std::string_view echo = "stop");

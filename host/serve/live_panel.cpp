@@ -26,14 +26,23 @@ std::variant<std::unique_ptr<LivePanel>, std::string> LivePanel::open(
   std::unique_ptr<LivePanel> panel(
       new LivePanel(module, std::move(panel_path), rate, now));
   panel->stamp_ = panel->file_stamp();
-  auto built = panel->build(0);
+  auto read = panel->read_panel();
+  if (auto* why = std::get_if<std::string>(&read)) return *why;
+  auto& [text, config] = std::get<std::pair<std::string, PanelConfig>>(read);
+  auto built = panel->build(std::move(config), 0);
   if (auto* why = std::get_if<std::string>(&built)) return *why;
   Built& parts = std::get<Built>(built);
   panel->host_ = std::move(parts.host);
   panel->renderer_ = std::move(parts.renderer);
+  panel->editor_ =
+      std::make_unique<PanelEditor>(panel->panel_path_, std::move(text));
   panel->session_ = std::make_unique<ScenarioSession>(
       *panel->host_, panel->printed_, panel->discarded_, ScenarioOptions{},
       "page");
+  LivePanel* self = panel.get();
+  panel->session_->allow_edits(*panel->editor_, [self](PanelConfig edited) {
+    return self->install(std::move(edited), "");
+  });
   panel->session_->start();
   panel->settle(false);
   return panel;
@@ -54,14 +63,18 @@ LivePanel::~LivePanel() {
   sound_watch_observe_plays(nullptr, nullptr);
 }
 
-std::variant<LivePanel::Built, std::string> LivePanel::build(
-    int64_t first_frame) const {
+std::variant<std::pair<std::string, PanelConfig>, std::string>
+LivePanel::read_panel() const {
   std::string text, unread;
   if (!read_input_file(panel_path_, kPanelFile, text, unread)) return unread;
   PanelConfigResult parsed = parse_panel_config(text, panel_path_);
   if (auto* error = std::get_if<PanelConfigError>(&parsed))
     return error->message();
-  PanelConfig& panel = std::get<PanelConfig>(parsed);
+  return std::pair{std::move(text), std::move(std::get<PanelConfig>(parsed))};
+}
+
+std::variant<LivePanel::Built, std::string> LivePanel::build(
+    PanelConfig panel, int64_t first_frame) const {
   std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module_);
   resolve_panel_window_sizes(panel, module_, *bitmaps);
   auto created = Host::create(module_, std::move(panel), first_frame);
@@ -141,12 +154,18 @@ LiveCommandOutcome LivePanel::run_command(const ScenarioCommand& cmd) {
   LiveCommandOutcome outcome;
   outcome.from = transcript_.size();
   const int64_t frame = host_->frame();
+  const int64_t generation = generation_;
   session_->run(cmd);
+  outcome.refusal = session_->last_refusal();
+  // The panel's own save is no change to read back.
+  if (cmd.words[0] == "save" && outcome.refusal.empty()) stamp_ = file_stamp();
+  // Edits all undone: a reload they held back is no longer in their way.
+  if (reload_waiting_ && !editor_->unsaved()) reload();
   take_lines();
   outcome.lines.assign(transcript_.begin() + ptrdiff_t(outcome.from),
                        transcript_.end());
   outcome.events = session_->events_of_last_command();
-  settle(host_->frame() != frame);
+  settle(host_->frame() != frame || generation_ != generation);
   return outcome;
 }
 
@@ -251,7 +270,8 @@ bool LivePanel::draw_area(WindowPixels& kept, size_t window,
   constexpr int32_t side = WindowPixels::kTileSide;
   bool any = false;
   for (int32_t y = area.y0; y <= area.y1; ++y) {
-    const uint8_t* before = area_before_.data() + size_t(y - area.y0) * row_bytes;
+    const uint8_t* before =
+        area_before_.data() + size_t(y - area.y0) * row_bytes;
     const uint8_t* now = kept.picture.at(area.x0, y);
     if (std::memcmp(before, now, row_bytes) == 0) continue;
     const size_t row_first = size_t(y / side) * size_t(kept.tiles_across);
@@ -310,6 +330,8 @@ std::string LivePanel::state_signature() const {
   state += night() ? " night" : " day";
   state += paused_ ? " paused " : " running ";
   state += std::to_string(rate_) + " " + std::to_string(generation_);
+  state += editor_->unsaved() ? " unsaved" : " saved";
+  state += reload_waiting_ ? " waiting" : "";
   if (error_) state += " " + *error_;
   return state;
 }
@@ -323,29 +345,41 @@ void LivePanel::watch_file(Clock::time_point now) {
 
 bool LivePanel::reload() {
   stamp_ = file_stamp();
-  auto built = build(host_->frame());
-  if (auto* why = std::get_if<std::string>(&built)) {
-    error_ = *why;
+  if (editor_->unsaved()) {
+    reload_waiting_ = true;
     settle(false);
     return false;
   }
-  Built& parts = std::get<Built>(built);
-  const bool night_now = night();
-  session_->stop("reload");
-  parts.host->aircraft().copy_state_from(host_->aircraft());
-  take_lines();
-  // The old session speaks of the old host: it goes first.
-  session_ = std::make_unique<ScenarioSession>(
-      *parts.host, printed_, discarded_, ScenarioOptions{}, "page");
-  session_->set_night(night_now);
-  host_ = std::move(parts.host);
-  renderer_ = std::move(parts.renderer);
-  for (WindowPixels& kept : pixels_) kept.inputs = {};
-  session_->start("");
-  ++generation_;
+  reload_waiting_ = false;
+  auto read = read_panel();
+  std::string why;
+  if (auto* unread = std::get_if<std::string>(&read)) {
+    why = *unread;
+  } else {
+    auto& [text, config] = std::get<std::pair<std::string, PanelConfig>>(read);
+    why = install(std::move(config), "reload");
+    if (why.empty()) editor_->reread(std::move(text));
+  }
+  if (!why.empty()) {
+    error_ = why;
+    settle(false);
+    return false;
+  }
   error_.reset();
   settle(false);
   return true;
+}
+
+std::string LivePanel::install(PanelConfig config, std::string_view echo) {
+  auto built = build(std::move(config), host_->frame());
+  if (auto* why = std::get_if<std::string>(&built)) return *why;
+  Built& parts = std::get<Built>(built);
+  session_->replace_host(*parts.host, echo);
+  host_ = std::move(parts.host);
+  renderer_ = std::move(parts.renderer);
+  for (WindowPixels& kept : pixels_) kept.inputs = {};
+  ++generation_;
+  return "";
 }
 
 std::vector<LivePanelNotice> LivePanel::take_notices() {

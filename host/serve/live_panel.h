@@ -45,6 +45,7 @@ struct LiveCommandOutcome {
   size_t from = 0;                 // index of the first line it added
   std::vector<std::string> lines;  // the transcript lines it added
   std::vector<SentEvent> events;   // the events it sent
+  std::string refusal;  // why its edit or save was refused, "" when not
 };
 
 // A window's latest picture, and per tile of a 64 x 64 grid (clipped at the
@@ -122,8 +123,14 @@ class LivePanel {
   void watch_file(Clock::time_point now);
   // Reads the panel file now: a good one replaces the panel (a new host on
   // the same module with the aircraft's state, the light kept); a bad one
-  // leaves the panel running and sets error(). False when it was bad.
+  // leaves the panel running and sets error(). False when it was bad, or
+  // when edits are unsaved: then the file is not read, lest they be thrown
+  // away, and reload_waiting() says so until they are saved (which the
+  // changed file refuses) or all undone (when it is read at once).
   bool reload();
+  // Whether the panel holds edits the file does not.
+  bool unsaved() const { return editor_->unsaved(); }
+  bool reload_waiting() const { return reload_waiting_; }
 
   Host& host() { return *host_; }
   const Host& host() const { return *host_; }
@@ -163,8 +170,16 @@ class LivePanel {
 
   LivePanel(const LoadedModule& module, std::string panel_path, int rate,
             Clock::time_point now);
-  // The panel the file describes now, or the reason it describes none.
-  std::variant<Built, std::string> build(int64_t first_frame) const;
+  // The panel file's text and the configuration it describes, or the
+  // reason it describes none.
+  std::variant<std::pair<std::string, PanelConfig>, std::string> read_panel()
+      const;
+  // The panel of a configuration, or the reason there is none.
+  std::variant<Built, std::string> build(PanelConfig config,
+                                         int64_t first_frame) const;
+  // The panel of `config` in place of the running one, as the session's
+  // edits and a reload do; "" when done, else the reason.
+  std::string install(PanelConfig config, std::string_view echo);
   FileStamp file_stamp() const;
   Clock::duration period() const;
   // Moves what the session printed into the transcript.
@@ -190,6 +205,8 @@ class LivePanel {
   std::ostringstream printed_;
   std::ostream discarded_{nullptr};
   std::unique_ptr<ScenarioSession> session_;
+  std::unique_ptr<PanelEditor> editor_;
+  bool reload_waiting_ = false;
 
   std::vector<std::string> transcript_;
   size_t transcript_told_ = 0;

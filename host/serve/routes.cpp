@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "host/aircraft/aircraft.h"
+#include "host/render/bitmaps.h"
 #include "host/render/stb_files.h"
 #include "host/serve/page_files.h"
 
@@ -117,6 +118,8 @@ Json state(LivePanel& panel, const ServeOptions& options) {
           {"panel", panel.panel_path()},
           {"error", panel.error() ? Json(*panel.error()) : Json(nullptr)},
           {"generation", panel.generation()},
+          {"unsaved", panel.unsaved()},
+          {"reload_waiting", panel.reload_waiting()},
           {"transcript_size", panel.transcript().size()},
           {"sheets", !options.sheets_folder.empty()},
           {"windows", std::move(windows)}};
@@ -319,6 +322,8 @@ HttpResponse command(LivePanel& panel, const HttpRequest& request) {
   if (problem.empty()) problem = live_refusal(panel, cmd);
   if (!problem.empty()) return json_error(400, problem);
   const LiveCommandOutcome outcome = panel.run_command(cmd);
+  // The edit or save refused is in the transcript; the page is told why.
+  if (!outcome.refusal.empty()) return json_error(400, outcome.refusal);
   Json events = Json::array();
   for (const SentEvent& e : outcome.events)
     events.push_back({{"event", e.event}, {"value", e.value}});
@@ -492,6 +497,71 @@ HttpResponse sound_file(LivePanel& panel, std::string_view name) {
   return response;
 }
 
+// The module's gauges a panel may place, in its table's order.
+std::vector<const GaugeHeader*> module_gauges(const LoadedModule& module) {
+  std::vector<const GaugeHeader*> gauges;
+  if (module.linkage == nullptr) return gauges;
+  for (GaugeHeader* const* g = module.linkage->gauges;
+       g < std::end(module.linkage->gauges) && *g != nullptr; ++g)
+    if ((*g)->name != nullptr) gauges.push_back(*g);
+  return gauges;
+}
+
+// The gauge's background bitmap, the picture a panel maker recognises it
+// by; null when it has none.
+const Image* gauge_background(const GaugeHeader& gauge, BitmapSource& bitmaps) {
+  if (gauge.elements == nullptr || gauge.elements[0] == nullptr) return nullptr;
+  std::string why;
+  return bitmaps.find(gauge.elements[0]->bitmap, why);
+}
+
+// GET /gauges: the palette, each gauge of the module with the size a
+// placement without one takes, and its picture's path.
+HttpResponse palette(LivePanel& panel) {
+  const LoadedModule& module = panel.host().module();
+  const std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
+  Json gauges = Json::array();
+  for (const GaugeHeader* gauge : module_gauges(module)) {
+    GaugePlacement placement;
+    placement.module = module.name;
+    placement.gauge = gauge->name;
+    const auto [width, height] = placed_gauge_box(placement, module, *bitmaps);
+    const bool pictured = gauge_background(*gauge, *bitmaps) != nullptr;
+    gauges.push_back(
+        {{"name", gauge->name},
+         {"width", width},
+         {"height", height},
+         {"picture", pictured
+                         ? Json("gauge/" + std::string(gauge->name) + ".png")
+                         : Json(nullptr)}});
+  }
+  return json_response(200, {{"module", module.name}, {"gauges", gauges}});
+}
+
+// GET /gauge/NAME.png: the gauge's background bitmap as the module holds
+// it.
+HttpResponse gauge_picture(LivePanel& panel, std::string_view file) {
+  const LoadedModule& module = panel.host().module();
+  const std::string_view name =
+      file.ends_with(".png") ? file.substr(0, file.size() - 4) : "";
+  for (const GaugeHeader* gauge : module_gauges(module)) {
+    if (name.empty() || name != gauge->name) continue;
+    const std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
+    const Image* background = gauge_background(*gauge, *bitmaps);
+    if (background == nullptr)
+      return text_response(404,
+                           std::string(name) + " has no background bitmap");
+    HttpResponse response;
+    response.content_type = "image/png";
+    if (!encode_png(*background, response.body))
+      return text_response(500, "the picture could not be encoded");
+    return response;
+  }
+  return text_response(404, "the module " + module.name +
+                                " has no gauge /gauge/" + std::string(file) +
+                                " names (GET /gauges lists them)");
+}
+
 HttpResponse wrong_method(std::string_view allowed) {
   HttpResponse response = text_response(405, "use " + std::string(allowed));
   response.headers.emplace_back("Allow", std::string(allowed));
@@ -526,6 +596,11 @@ HttpResponse handle_request(LivePanel& panel, const HttpRequest& request,
   if (path.starts_with("/sound/")) {
     if (!get) return wrong_method("GET");
     return sound_file(panel, path.substr(7));
+  }
+  if (path == "/gauges" || path.starts_with("/gauge/")) {
+    if (!get) return wrong_method("GET");
+    return path == "/gauges" ? palette(panel)
+                             : gauge_picture(panel, path.substr(7));
   }
   std::optional<std::string_view> window_index;
   bool png = false, stream = false;
