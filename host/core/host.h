@@ -100,6 +100,7 @@ class Host {
 
   Aircraft& aircraft() { return aircraft_; }
   const PanelConfig& panel() const { return panel_; }
+  const LoadedModule& module() const { return module_; }
   int64_t frame() const { return frame_; }
 
   void run_frames(int64_t frames);
