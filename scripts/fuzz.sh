@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer and runs each in turn:
 #   panel_config    the panel reader, seeded with every panel file in the tree
+#   panel_edit      edits of a panel file's document, saved and read back
 #   parameter_text  the toggle gauges' parameter-text keys
 #   registration    the registration plate's style keys and line
 #   scenario        the scenario language, run against a small panel
@@ -18,7 +19,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/fuzz"
-all_targets=(panel_config parameter_text registration scenario
+all_targets=(panel_config panel_edit parameter_text registration scenario
   panel_background module_file http_request module_loader)
 
 limit=(-runs=1000000)
@@ -52,6 +53,12 @@ for target in "${targets[@]}"; do
   seeds=()
   if [[ "$target" == panel_config ]]; then
     find "$root/host/sample" "$root/tests" -name '*.cfg' -exec cp {} "$corpus/" \;
+  elif [[ "$target" == panel_edit ]]; then
+    # The edits' bytes first and their count last, the file between.
+    while IFS= read -r -d '' cfg; do
+      { head -c 144 /dev/urandom; cat "$cfg"; printf '\005'; } \
+        >"$corpus/$(basename "$cfg")"
+    done < <(find "$root/host/sample" "$root/tests" -name '*.cfg' -print0)
   elif [[ "$target" == module_loader ]]; then
     seeds=("$root/tests/fuzz/corpus/module_file")
   else
@@ -59,7 +66,7 @@ for target in "${targets[@]}"; do
   fi
   case "$target" in
     scenario) max_len=4096 ;;
-    panel_config) max_len=8192 ;;
+    panel_config | panel_edit) max_len=8192 ;;
     registration) max_len=512 ;;
     parameter_text) max_len=128 ;;
     panel_background) max_len=4096 ;;

@@ -290,6 +290,15 @@ std::string remove_gauge_line(PanelDocument& document, int header_line,
     return "line " + std::to_string(line) + " is not in the window's section";
   const auto removed = read_gauge_key(document.lines[*index].text);
   if (!removed) return "line " + std::to_string(line) + " is no gauge line";
+  // A line the reader skipped for repeating the number would be read in
+  // its place.
+  for (size_t i = section.first + 1; i < section.end; ++i) {
+    const auto key = read_gauge_key(document.lines[i].text);
+    if (i != *index && key && key->number == removed->number)
+      return "gauge number " + std::to_string(removed->number) +
+             " is given again on line " + std::to_string(i + 1) +
+             "; remove that line first";
+  }
   // The removed line's ending stays with the file when it was the last
   // line: the line before keeps its own.
   document.lines.erase(document.lines.begin() + ptrdiff_t(*index));
@@ -308,7 +317,8 @@ std::string remove_gauge_line(PanelDocument& document, int header_line,
 std::string new_gauge_problem(const NewGaugeLine& gauge) {
   const auto bad_name = [](std::string_view name) {
     return name.empty() || is_blank(name.front()) || is_blank(name.back()) ||
-           name.find_first_of(",!\r\n") != std::string_view::npos ||
+           name.find_first_of(std::string_view(",!\r\n\0", 5)) !=
+               std::string_view::npos ||
            name.find("//") != std::string_view::npos || name.front() == ';' ||
            name.front() == '[';
   };
@@ -321,8 +331,8 @@ std::string new_gauge_problem(const NewGaugeLine& gauge) {
   const std::string& text = gauge.parameter_text;
   if (text.find("//") != std::string::npos)
     return "a parameter text cannot hold '//', which starts a comment";
-  if (text.find_first_of("\r\n") != std::string::npos)
-    return "a parameter text is one line";
+  if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    return "a parameter text is one line of text";
   if (!text.empty() && (is_blank(text.front()) || is_blank(text.back())))
     return "a parameter text cannot start or end with a blank";
   if (gauge.width.has_value() != gauge.height.has_value())
