@@ -761,8 +761,8 @@ constexpr CommandRow kCommands[] = {
     {.verb = "save",
      .params = {{{Kind::kFile, "FILE", true}}},
      .help = "writes the edited panel file in place (the file as first read "
-             "kept as FILE.bak; refused when the file changed on disk since "
-             "it was read), or a copy to FILE",
+             "kept beside it as .bak; refused when the file changed on disk "
+             "since it was read), or a copy to FILE",
      .run = &Runner::run_save},
 };
 constexpr size_t kCommandCount = 31;
