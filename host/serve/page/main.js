@@ -1,6 +1,7 @@
 // The live panel page: draws every open window from the server's tiles,
 // turns the pointer into script lines, and shows the transcript. This
 // module wires the others together and follows the server's event stream.
+import {start_edit} from './edit.js';
 import {apply_state, reread_state, set_connection} from './panel_state.js';
 import {forget_hover} from './pointer.js';
 import {get_json, model, set_command_handlers, stats} from './shared.js';
@@ -81,6 +82,7 @@ function connect() {
 start_transcript();
 start_side();
 start_sound();
+start_edit();
 
 setInterval(() => {
   if (!document.hidden) load_variables();

@@ -1,7 +1,7 @@
 // The server's state shown on the page: the header, the clock and light
 // controls, the panel file's error, and the windows.
 import {forget_hover} from './pointer.js';
-import {$, get_json, model} from './shared.js';
+import {$, get_json, model, state_listeners} from './shared.js';
 import {show_frame} from './transcript.js';
 import {show_windows} from './windows.js';
 
@@ -53,6 +53,7 @@ export function apply_state(state) {
 
   show_windows(state, reloaded);
   forget_hover();
+  for (const listen of state_listeners) listen(state, reloaded);
 }
 
 export async function reread_state() {

@@ -22,6 +22,9 @@ window.panelStats = stats;
 window.panelModel = model;
 window.panelHooks = {afterDraw: null};
 
+// Called with every state the page applies (edit mode follows it).
+export const state_listeners = [];
+
 export function keep(list, frame) {
   list.push(frame);
   if (list.length > 200000) list.splice(0, 100000);
