@@ -59,6 +59,32 @@ TEST_F(PaletteRoutes, PictureIsTheGaugesBackgroundAtItsOwnSize) {
   }
 }
 
+// What the page places from the palette takes the size the palette shows.
+TEST_F(PaletteRoutes, AGaugeAddedWithoutASizeTakesThePalettesSize) {
+  const nlohmann::json palette = nlohmann::json::parse(get("/gauges").body);
+  for (const std::string name :
+       {"Tachometer", "Registration", "Breguet_Timer"}) {
+    nlohmann::json listed;
+    for (const auto& g : palette["gauges"])
+      if (g["name"] == name) listed = g;
+    ASSERT_FALSE(listed.is_null()) << name;
+    const HttpResponse added =
+        post("/command", "add Corvelain_Instr!" + name + " Window00 10 10");
+    ASSERT_EQ(added.status, 200) << added.body;
+    nlohmann::json placed;
+    const nlohmann::json now = state();
+    for (const auto& g : now["windows"][0]["gauges"])
+      if (g["name"] == name && g["x"] == 10 && g["y"] == 10) placed = g;
+    ASSERT_FALSE(placed.is_null()) << name;
+    EXPECT_EQ(std::lround(placed["width"].get<double>()),
+              listed["width"].get<int>())
+        << name;
+    EXPECT_EQ(std::lround(placed["height"].get<double>()),
+              listed["height"].get<int>())
+        << name;
+  }
+}
+
 TEST_F(PaletteRoutes, RefusesWhatNamesNoGaugePicture) {
   struct Case {
     std::string method, target;
