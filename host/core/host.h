@@ -114,6 +114,10 @@ class Host {
     return window < window_open_.size() && window_open_[window];
   }
   void open_window(uint32_t ident);
+  // By the window's place, as open_window and close_window do by ident.
+  void set_window_open_at(size_t window, bool open) {
+    if (window < window_open_.size()) set_window(window, open);
+  }
   void close_window(uint32_t ident);
   void toggle_window(uint32_t ident);
 

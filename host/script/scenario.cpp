@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 
 #include "host/core/nearest_names.h"
@@ -1155,7 +1156,21 @@ std::string Runner::rebuild_to(const PanelDocument& document) {
       parse_panel_config(panel_document_text(document), editor_->path());
   if (auto* error = std::get_if<PanelConfigError>(&parsed))
     return error->message();
-  return rebuild_(std::move(std::get<PanelConfig>(parsed)));
+  // An edit keeps the windows open or closed as they were: one opened to
+  // place its gauges stays open while they are placed.
+  std::map<std::string, bool> was_open;
+  for (size_t w = 0; w < host_->panel().windows.size(); ++w)
+    was_open[host_->panel().windows[w].section_name()] =
+        host_->window_open_at(w);
+  std::string why = rebuild_(std::move(std::get<PanelConfig>(parsed)));
+  if (!why.empty()) return why;
+  for (size_t w = 0; w < host_->panel().windows.size(); ++w) {
+    const auto before = was_open.find(host_->panel().windows[w].section_name());
+    if (before != was_open.end() && before->second != host_->window_open_at(w))
+      host_->set_window_open_at(w, before->second);
+  }
+  flush();
+  return "";
 }
 
 bool Runner::edit(const ScenarioCommand& cmd,

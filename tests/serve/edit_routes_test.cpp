@@ -59,6 +59,21 @@ TEST_F(LivePanelTest, MoveThenSaveWritesTheFileInPlaceWithABackup) {
   EXPECT_EQ(panel_->generation(), generation);
 }
 
+// A window opened to place its gauges stays open through their edits and
+// their undoing, though the file says it starts closed.
+TEST_F(LivePanelTest, EditsKeepWindowsOpenAsTheyWere) {
+  ASSERT_EQ(post("/command", "open 20").status, 200);
+  ASSERT_EQ(post("/command", "move Fuel_Pump_Switch 12 14").status, 200);
+  auto s = state();
+  EXPECT_EQ(s["windows"][3]["open"], true);
+  EXPECT_EQ(s["windows"][4]["open"], false);
+  EXPECT_EQ(gauge(s, 3, "Fuel_Pump_Switch")["x"], 12.0);
+  ASSERT_EQ(post("/command", "undo").status, 200);
+  s = state();
+  EXPECT_EQ(s["windows"][3]["open"], true);
+  EXPECT_EQ(gauge(s, 3, "Fuel_Pump_Switch")["x"], 10.0);
+}
+
 TEST_F(LivePanelTest, SaveToAnotherFileIsRefused) {
   const std::string other = (folder_ / "other.cfg").string();
   const HttpResponse refused = post("/command", "save " + other);
