@@ -8,26 +8,28 @@ import {centre, edit_session} from './edit_page.mjs';
 import {gauge_of} from './panel_page.mjs';
 
 const session = edit_session();
-const {state, watch_lines, wait_placed, click_at, drag, move_to} = session;
+const {state, watch_lines, wait_placed, click_at, drag} = session;
 
 describe('edit mode gestures', () => {
   test('gestures edit instead of clicking; outside edit mode a click is a click again', async () => {
+    const {page} = session;
     const tachometer = gauge_of(await state(), 0, 'Tachometer');
     const lines = watch_lines();
     await click_at(...centre(tachometer));
-    await session.page.locator('.edit-box[data-ref="Tachometer"]').waitFor();
-    assert.equal(await session.page.locator('.edit-box[data-ref="Tachometer"] .handle').count(), 8);
-    assert.equal(await session.page.textContent('#edit-selected'), 'Tachometer');
-    assert.deepEqual(await session.page.evaluate(() => ['x', 'y', 'w', 'h'].map((k) => document.getElementById(`edit-${k}`).value)),
+    await page.locator('.edit-box[data-ref="Tachometer"]').waitFor();
+    assert.equal(await page.locator('.edit-box[data-ref="Tachometer"] .handle').count(), 8);
+    assert.equal(await page.textContent('#edit-selected'), 'Tachometer');
+    assert.deepEqual(await page.evaluate(() => ['x', 'y', 'w', 'h'].map((k) => document.getElementById(`edit-${k}`).value)),
                      ['390', '402', '88', '88']);
-    await session.page.click('#edit-toggle');
+    await page.click('#edit-toggle');
     await click_at(...centre(tachometer));
     assert.match((await lines.wait(1))[0], /^click Tachometer \d+ \d+$/);
-    await session.page.click('#edit-toggle');
+    await page.click('#edit-toggle');
     assert.deepEqual(session.problems, []);
   });
 
   test('a move snaps to another gauge\'s edge with its guide shown; Alt leaves it free', async () => {
+    const {page} = session;
     const g = gauge_of(await state(), 0, 'Tachometer');
     // 7 units left puts its left edge 3 from the left edges of the
     // altimeter and the vertical speed indicator (380) and 5 from the
@@ -35,18 +37,18 @@ describe('edit mode gestures', () => {
     let guides = null;
     let lines = watch_lines();
     await drag(...centre(g), -7, -150, [], async () => {
-      guides = await session.page.evaluate(() => [...document.querySelectorAll('.edit-layer .guide')]
+      guides = await page.evaluate(() => [...document.querySelectorAll('.edit-layer .guide')]
         .map((e) => `${e.classList.contains('vertical') ? 'x' : 'y'}=${e.dataset.at}`));
     });
     assert.deepEqual(guides, ['x=380']);
     assert.deepEqual(await lines.wait(1), ['move Tachometer 380 252']);
-    assert.equal(await session.page.locator('.edit-layer .guide').count(), 0);
+    assert.equal(await page.locator('.edit-layer .guide').count(), 0);
     const snapped = await wait_placed('Tachometer', {x: 380, y: 252});
 
     // With Alt, 3 units off the same edge stay 3 units off.
     lines = watch_lines();
     await drag(...centre(snapped), 3, 0, ['Alt'], async () => {
-      guides = await session.page.locator('.edit-layer .guide').count();
+      guides = await page.locator('.edit-layer .guide').count();
     });
     assert.equal(guides, 0);
     assert.deepEqual(await lines.wait(1), ['move Tachometer 383 252']);
@@ -54,14 +56,15 @@ describe('edit mode gestures', () => {
   });
 
   test('a drag moves the gauge, its pixels following the pointer, one move line at release', async () => {
+    const {page} = session;
     const g = gauge_of(await state(), 0, 'Tachometer');
     const lines = watch_lines();
     // Into a place where no edge or centre is near another's: no snapping.
     await drag(...centre(g), 127, 0, [], async () => {
-      const ghost = session.page.locator('.edit-layer .ghost[data-ref="Tachometer"]');
+      const ghost = page.locator('.edit-layer .ghost[data-ref="Tachometer"]');
       assert.equal(await ghost.evaluate((e) => e.style.transform), 'translate(127px, 0px)');
       // The copy holds the gauge's own pixels as the window showed them.
-      const same = await session.page.evaluate(([x, y, w, h]) => {
+      const same = await page.evaluate(([x, y, w, h]) => {
         const ghost = document.querySelector('.edit-layer .ghost');
         const canvas = document.querySelector('canvas.picture[data-window="0"]');
         const a = ghost.getContext('2d').getImageData(0, 0, w, h).data;
@@ -74,8 +77,8 @@ describe('edit mode gestures', () => {
     assert.deepEqual(await lines.wait(1), ['move Tachometer 510 252']);
     await wait_placed('Tachometer', {x: 510, y: 252});
     assert.equal((await state()).unsaved, true);
-    await session.page.locator('#unsaved-mark').waitFor();
-    assert.equal(await session.page.title(), '* Corvelain live panel');
+    await page.locator('#unsaved-mark').waitFor();
+    assert.equal(await page.title(), '* Corvelain live panel');
   });
 
   test('a handle resizes the gauge; with Shift it keeps its proportions', async () => {
@@ -101,6 +104,7 @@ describe('edit mode gestures', () => {
   });
 
   test('arrow keys nudge the selection by 1, with Shift by 10', async () => {
+    const {page} = session;
     const g = gauge_of(await state(), 0, 'CHT_Indicator');
     await click_at(...centre(g));
     const cases = [
@@ -110,7 +114,7 @@ describe('edit mode gestures', () => {
       ['Shift+ArrowLeft', 'move CHT_Indicator 651 411'],
     ];
     const lines = watch_lines();
-    for (const [key] of cases) await session.page.keyboard.press(key);
+    for (const [key] of cases) await page.keyboard.press(key);
     assert.deepEqual(await lines.wait(cases.length), cases.map(([, line]) => line));
     await wait_placed('CHT_Indicator', {x: 651, y: 411});
   });
