@@ -112,4 +112,19 @@ describe('edit mode on several gauges, the palette and the keys', () => {
     await wait_placed('Carburetor_Temp', {y: 300, width: 60});
     await page.locator('#edit-w').blur();
   });
+
+  test('a window\'s size fields send its edit', async () => {
+    const {page} = session;
+    // An empty place chooses the window and no gauge.
+    await click_at(1015, 595);
+    assert.equal(await page.textContent('#edit-selected'), 'nothing selected');
+    assert.equal(await page.inputValue('#edit-window-w'), '1024');
+    const lines = watch_lines();
+    await page.fill('#edit-window-w', '1000');
+    await page.press('#edit-window-w', 'Enter');
+    assert.deepEqual(await lines.wait(1), ['window Window00 size 1000 600']);
+    await page.waitForFunction(() => document.querySelector('canvas.picture[data-window="0"]').width === 1000);
+    assert.equal((await state()).windows[0].width, 1000);
+    await page.locator('#edit-window-w').blur();
+  });
 });

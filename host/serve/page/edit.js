@@ -299,6 +299,15 @@ function render_fields() {
     button.disabled = chosen.length < 3;
   }
   $('edit-delete').disabled = chosen.length === 0;
+  // The window last pointed at in edit mode, its size in its own units.
+  const view = model.windows.get(edit.window);
+  const info = view && view.info;
+  $('edit-window').textContent = info ? `${info.title || info.section} ${info.section}` : 'no window chosen';
+  for (const [id, key] of [['edit-window-w', 'width'], ['edit-window-h', 'height']]) {
+    const input = $(id);
+    input.disabled = !info;
+    if (document.activeElement !== input) input.value = info ? String(info[key]) : '';
+  }
 }
 
 export function render_all() {
@@ -618,6 +627,15 @@ function field_changed(key) {
   }
 }
 
+function window_size_changed() {
+  const view = model.windows.get(edit.window);
+  if (!view || !view.info) return;
+  const w = Math.round(Number($('edit-window-w').value));
+  const h = Math.round(Number($('edit-window-h').value));
+  if (!Number.isFinite(w) || !Number.isFinite(h)) return;
+  send_edits([`window ${word(String(view.info.section).replace(/^\[|\]$/g, ''))} size ${w} ${h}`]);
+}
+
 // The state as the server has it now: the selection keeps the gauges that
 // are still placed, and unsaved edits and a held-back reload are shown.
 function follow_state(state) {
@@ -660,6 +678,8 @@ export function start_edit() {
     });
   }
   for (const key of ['x', 'y', 'w', 'h']) $(`edit-${key}`).addEventListener('change', () => field_changed(key));
+  $('edit-window-w').addEventListener('change', window_size_changed);
+  $('edit-window-h').addEventListener('change', window_size_changed);
   document.addEventListener('keydown', on_key);
   state_listeners.push(follow_state);
   start_palette({
