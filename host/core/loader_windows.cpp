@@ -56,3 +56,7 @@ void unload_module(LoadedModule& module) {
 }
 
 const char* default_module_file() { return "Corvelain_Instr.gau"; }
+
+bool loads_other_modules() { return true; }
+
+std::string host_program_folder() { return program_directory().string(); }
