@@ -14,9 +14,9 @@ struct ModuleCall {
 extern ModuleCall current_module_call;
 
 // Notes a call for its duration; nested calls restore the outer one. Only
-// the linux32 host, which maps the module itself, reports its faults: the
-// other builds pay nothing for the notes.
-#if defined(CORVELAIN_LINUX32)
+// the hosts that load the module, and so report its faults, keep them: the
+// native build pays nothing for the notes.
+#if defined(CORVELAIN_LINUX32) || defined(_WIN32)
 class ModuleCallNote {
  public:
   explicit ModuleCallNote(const char* what, const GaugeHeader* gauge = nullptr)
