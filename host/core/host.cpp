@@ -88,6 +88,26 @@ std::array<HostRoutine, kServiceEntries> make_service_table() {
 
 std::array<HostRoutine, kServiceEntries> service_table = make_service_table();
 
+// Runs `call` into another module with a stop point armed: false, with the
+// reason in `why`, when the module called an unprovided service entry or
+// faulted and the host came back here.
+template <typename Call>
+bool run_stoppable(Call& call, std::string& why) {
+  StopPoint point;
+  StopPoint* const outer = current_stop_point;
+  const ModuleCall saved = current_module_call;
+  current_stop_point = &point;
+  if (CORVELAIN_SET_STOP(point.where) == 0) {
+    call();
+    current_stop_point = outer;
+    return true;
+  }
+  current_stop_point = outer;
+  current_module_call = saved;
+  why = point.why;
+  return false;
+}
+
 bool same_name_ignoring_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -385,10 +405,19 @@ void Host::start() {
   }
   for (LoadedModule& other : others_) {
     other.imports->entries[0].pointer = service_table.data();
-    if (other.linkage->init) {
+    if (other.linkage->init == nullptr) continue;
+    auto init = [&] {
       ModuleCallNote note("the module's init routine");
       other.linkage->init();
-    }
+    };
+    std::string why;
+    if (run_stoppable(init, why)) continue;
+    observe("module " + other.name + " " + why + ": its gauges are stopped");
+    for (GaugeInstance& gauge : instances_)
+      if (gauge.module == &other) {
+        gauge.stopped = true;
+        gauge.stop_note = "module " + other.name + " " + why;
+      }
   }
   for (size_t w = 0; w < panel_.windows.size(); ++w)
     if (panel_.windows[w].visible) set_window(w, true);
@@ -404,10 +433,13 @@ void Host::stop() {
     module_.linkage->deinit();
   }
   for (LoadedModule& other : others_) {
-    if (other.linkage->deinit) {
+    auto deinit = [&] {
       ModuleCallNote note("the module's deinit routine");
       other.linkage->deinit();
-    }
+    };
+    std::string why;
+    if (other.linkage->deinit && !run_stoppable(deinit, why))
+      observe("module " + other.name + " " + why);
     other.imports->entries[0].pointer = nullptr;
   }
   module_.imports->entries[0].pointer = nullptr;
@@ -606,20 +638,11 @@ bool Host::call_module(GaugeInstance& gauge, Call&& call) {
     return true;
   }
   if (gauge.stopped) return false;
-  StopPoint point;
-  StopPoint* const outer = current_stop_point;
-  const ModuleCall saved = current_module_call;
-  current_stop_point = &point;
-  if (CORVELAIN_SET_STOP(point.where) == 0) {
-    call();
-    current_stop_point = outer;
-    return true;
-  }
-  current_stop_point = outer;
-  current_module_call = saved;
+  std::string why;
+  if (run_stoppable(call, why)) return true;
   gauge.stopped = true;
   gauge.installed = false;
-  gauge.stop_note = gauge_label(gauge) + " " + point.why;
+  gauge.stop_note = gauge_label(gauge) + " " + why;
   observe(gauge.stop_note + ": the gauge is stopped");
   return false;
 }

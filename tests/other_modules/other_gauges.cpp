@@ -1,7 +1,8 @@
 // A gauge module of another maker, as a panel places it beside ours: one
 // dial whose needle shows what its callback returns and whose face sends an
 // event when clicked, one gauge that calls a service entry no host of ours
-// provides, and one whose needle callback faults.
+// provides, and one whose needle callback faults. Built with FAULT_IN_INIT,
+// the module's init routine faults instead.
 #include <windows.h>
 
 #include "elements/declare.h"
@@ -23,13 +24,17 @@ constexpr uint32_t kDialClickEvent = 0x11000 + 77;
 constexpr double kDialValue = 42;
 constexpr int kUnprovidedEntry = 12;
 
-void GAUGE_CALL module_init() {}
+// Written through a pointer the optimiser cannot see is null.
+int* volatile nowhere = nullptr;
+
+void GAUGE_CALL module_init() {
+#ifdef FAULT_IN_INIT
+  *nowhere = 3;
+#endif
+}
 void GAUGE_CALL module_deinit() {}
 
 double GAUGE_CALL dial_value(ElementHeader*) { return kDialValue; }
-
-// Written through a pointer the optimiser cannot see is null.
-int* volatile nowhere = nullptr;
 
 double GAUGE_CALL faulting_value(ElementHeader*) {
   *nowhere = 1;

@@ -168,6 +168,23 @@ TEST_F(OtherModulesTest, MisbehavingGaugesAreStoppedAloneAndThePanelRunsOn) {
   }
 }
 
+TEST_F(OtherModulesTest, ModuleWhoseInitFaultsHasItsGaugesStopped) {
+  build(panel_text("gauge04=Faulting_Init!Fuel_Dial, 170, 80, 64, 64\n"));
+  ASSERT_EQ(others.loaded.size(), 2u);
+  host->run_frames(2);
+  const std::vector<Observation> seen = host->take_observations();
+  EXPECT_TRUE(has_note(seen,
+                       "module Faulting_Init faulted (Segmentation fault at "
+                       "address 0x00000000) in the module's init routine: its "
+                       "gauges are stopped"));
+  GaugeInstance* dial = host->find_instance("Faulting_Init!Fuel_Dial", 1);
+  ASSERT_NE(dial, nullptr);
+  EXPECT_TRUE(dial->stopped);
+  EXPECT_FALSE(dial->installed);
+  // The same gauge of the module whose init ran is not touched.
+  EXPECT_FALSE(host->find_instance("Other_Gauges!Fuel_Dial", 1)->stopped);
+}
+
 struct UnusableCase {
   const char* test_name;
   const char* placement;  // MODULE!GAUGE
