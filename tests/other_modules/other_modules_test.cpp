@@ -189,7 +189,7 @@ struct UnusableCase {
   const char* test_name;
   const char* placement;  // MODULE!GAUGE
   const char* module;
-  const char* why;  // a part of the note
+  const char* why;  // what the note must hold
 };
 
 const UnusableCase kUnusable[] = {
