@@ -12,6 +12,7 @@
 
 #include "host/core/host.h"
 #include "host/core/loader.h"
+#include "host/core/other_modules.h"
 #include "host/core/platform.h"
 #include "host/files/read_file.h"
 #include "host/inspect/diff.h"
@@ -41,7 +42,7 @@ enum ExitCode {
 
 void print_usage(std::ostream& out) {
   out << "usage: corvelain_host [--module PATH] --panel FILE [--script FILE]\n"
-         "                      [--pictures DIR]\n"
+         "                      [--pictures DIR] [--gauges DIR]...\n"
          "       corvelain_host validate [--module PATH] [--level N]\n"
          "                               [--seed S] [--cycles N]\n"
          "       corvelain_host inspect MODULE [--json] [--gauge NAME]\n"
@@ -49,7 +50,7 @@ void print_usage(std::ostream& out) {
          "       corvelain_host inspect MODULE --against OTHER\n"
          "       corvelain_host serve [--module PATH] --panel FILE [--port N]\n"
          "                            [--rate N] [--listen ADDRESS]\n"
-         "                            [--sheets DIR]\n"
+         "                            [--sheets DIR] [--gauges DIR]...\n"
          "       corvelain_host sheet GAUGE|all [--out DIR] [--module PATH]\n"
          "       corvelain_host --help-script\n"
          "\n"
@@ -66,6 +67,9 @@ void print_usage(std::ostream& out) {
          "  --script FILE  scenario script; - reads standard input\n"
          "  --pictures DIR at the end, each open window as DIR/<section>.png\n"
          "                 (Window00.png, Vcockpit01.png)\n"
+         "  --gauges DIR   a folder holding other modules the panel names\n"
+         "                 (looked for in the panel's folder, then each\n"
+         "                 --gauges DIR, then beside this program)\n"
          "  --help-script  the script commands, as a Markdown table\n"
          "  validate       drives every gauge of the module through the host:\n"
          "                 level 1 installs and updates each once, 2 adds\n"
@@ -300,9 +304,16 @@ void serve_until_stopped(LivePanel& panel, HttpServer& server,
 //                       [--listen ADDRESS] [--sheets DIR]
 int run_serve(int argc, char** argv) {
   std::string module_path, panel_path, port_text, rate_text, address;
+  std::vector<std::string> gauge_folders;
   ServeOptions options;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--gauges") {
+      if (i + 1 >= argc || std::string(argv[i + 1]).empty())
+        return usage_error(arg + " needs a value");
+      gauge_folders.push_back(argv[++i]);
+      continue;
+    }
     std::string* target = arg == "--module"   ? &module_path
                           : arg == "--panel"  ? &panel_path
                           : arg == "--port"   ? &port_text
@@ -357,7 +368,7 @@ int run_serve(int argc, char** argv) {
   int status = kExitOk;
   {
     auto opened = LivePanel::open(module, panel_path, int(*rate),
-                                  LivePanel::Clock::now());
+                                  LivePanel::Clock::now(), gauge_folders);
     if (auto* message = std::get_if<std::string>(&opened)) {
       status = input_error(*message);
     } else {
@@ -447,6 +458,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "sheet")
     return run_sheet(argc, argv);
   std::string module_path, panel_path, script_path, pictures_path;
+  std::vector<std::string> gauge_folders;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -456,6 +468,12 @@ int main(int argc, char** argv) {
     if (arg == "--help-script") {
       print_scenario_commands(std::cout);
       return kExitOk;
+    }
+    if (arg == "--gauges") {
+      if (i + 1 >= argc || std::string(argv[i + 1]).empty())
+        return usage_error(arg + " needs a value");
+      gauge_folders.push_back(argv[++i]);
+      continue;
     }
     std::string* target = arg == "--module"     ? &module_path
                           : arg == "--panel"    ? &panel_path
@@ -489,11 +507,15 @@ int main(int argc, char** argv) {
     destroy_simulator_window();
     return input_error(error);
   }
+  OtherModules others;
+  load_other_modules(panel, module.name, gauge_folders, others);
+  panel.notes.insert(panel.notes.end(), others.notes.begin(),
+                     others.notes.end());
   std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module);
   resolve_panel_window_sizes(panel, module, *bitmaps);
   int status = kExitOk;
   {
-    auto created = Host::create(module, std::move(panel));
+    auto created = Host::create(module, std::move(panel), 0, others.loaded);
     if (auto* message = std::get_if<std::string>(&created)) {
       status = input_error(*message);
     } else {
@@ -514,9 +536,12 @@ int main(int argc, char** argv) {
         PanelEditor editor(panel_path, panel_text);
         if (panel_path != kStandardInput)
           session.allow_edits(editor, [&](PanelConfig edited) -> std::string {
+            load_other_modules(edited, module.name, gauge_folders, others);
+            edited.notes.insert(edited.notes.end(), others.notes.begin(),
+                                others.notes.end());
             resolve_panel_window_sizes(edited, module, *module_bitmaps(module));
-            auto rebuilt =
-                Host::create(module, std::move(edited), host->frame());
+            auto rebuilt = Host::create(module, std::move(edited),
+                                        host->frame(), others.loaded);
             if (auto* why = std::get_if<std::string>(&rebuilt)) return *why;
             auto next = std::move(std::get<std::unique_ptr<Host>>(rebuilt));
             session.replace_host(*next);
@@ -532,6 +557,7 @@ int main(int argc, char** argv) {
     }
   }
   std::cout.flush();
+  unload_other_modules(others);
   unload_module(module);
   destroy_simulator_window();
   return status;

@@ -27,6 +27,13 @@ constexpr int kMaxWindowActions = 1000;
 Host* active_host = nullptr;
 
 [[noreturn]] void missing_service(int entry) {
+  if (StopPoint* point = current_stop_point) {
+    char why[96];
+    std::snprintf(why, sizeof why,
+                  "called service entry %d, which this host does not provide",
+                  entry);
+    stop_module_call(*point, why);
+  }
   std::fflush(stdout);
   std::fprintf(stderr,
                "corvelain_host: the module called panel service entry %d, "
@@ -80,6 +87,26 @@ std::array<HostRoutine, kServiceEntries> make_service_table() {
 }
 
 std::array<HostRoutine, kServiceEntries> service_table = make_service_table();
+
+// Runs `call` into another module with a stop point armed: false, with the
+// reason in `why`, when the module called an unprovided service entry or
+// faulted and the host came back here.
+template <typename Call>
+bool run_stoppable(Call& call, std::string& why) {
+  StopPoint point;
+  StopPoint* const outer = current_stop_point;
+  const ModuleCall saved = current_module_call;
+  current_stop_point = &point;
+  if (CORVELAIN_SET_STOP(point.where) == 0) {
+    call();
+    current_stop_point = outer;
+    return true;
+  }
+  current_stop_point = outer;
+  current_module_call = saved;
+  why = point.why;
+  return false;
+}
 
 bool same_name_ignoring_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
@@ -257,8 +284,22 @@ std::string describe(const ElementView& view) {
   return text;
 }
 
+std::string gauge_label(const GaugeInstance& gauge) {
+  if (gauge.module == nullptr) return gauge.placement->gauge;
+  return gauge.module->name + "!" + gauge.placement->gauge;
+}
+
+bool gauge_named(const GaugeInstance& gauge, std::string_view name) {
+  if (gauge.module == nullptr) return gauge.placement->gauge == name;
+  const size_t bang = name.find('!');
+  return bang != std::string_view::npos &&
+         names_module(name.substr(0, bang), gauge.module->name) &&
+         name.substr(bang + 1) == gauge.placement->gauge;
+}
+
 std::variant<std::unique_ptr<Host>, std::string> Host::create(
-    LoadedModule module, PanelConfig panel, int64_t first_frame) {
+    LoadedModule module, PanelConfig panel, int64_t first_frame,
+    std::vector<LoadedModule> others) {
   if (module.imports == nullptr || module.linkage == nullptr)
     return std::string("the module has no ImportTable or Linkage record");
   std::vector<std::string> names;
@@ -275,12 +316,25 @@ std::variant<std::unique_ptr<Host>, std::string> Host::create(
                "\" (nearest: " + nearest_names(placement.gauge, names) + ")";
     }
   }
-  return std::unique_ptr<Host>(
-      new Host(std::move(module), std::move(panel), first_frame));
+  return std::unique_ptr<Host>(new Host(std::move(module), std::move(panel),
+                                        first_frame, std::move(others)));
 }
 
-Host::Host(LoadedModule module, PanelConfig panel, int64_t first_frame)
+namespace {
+
+GaugeHeader* gauge_in(const LoadedModule& module, std::string_view name) {
+  for (GaugeHeader* const* g = module.linkage->gauges;
+       g < std::end(module.linkage->gauges) && *g != nullptr; ++g)
+    if ((*g)->name != nullptr && name == (*g)->name) return *g;
+  return nullptr;
+}
+
+}  // namespace
+
+Host::Host(LoadedModule module, PanelConfig panel, int64_t first_frame,
+           std::vector<LoadedModule> others)
     : module_(std::move(module)),
+      others_(std::move(others)),
       panel_(std::move(panel)),
       frame_(first_frame) {
   window_open_.assign(panel_.windows.size(), false);
@@ -288,29 +342,40 @@ Host::Host(LoadedModule module, PanelConfig panel, int64_t first_frame)
   std::map<std::string, int> seen;
   for (size_t w = 0; w < panel_.windows.size(); ++w) {
     for (const GaugePlacement& placement : panel_.windows[w].gauges) {
-      if (!names_module(placement.module, module_.name)) {
-        observe(file_name_only(panel_.file) + ":" +
-                std::to_string(placement.line) + ": gauge " + placement.module +
-                "!" + placement.gauge + " is not in this module; skipped");
-        continue;
-      }
       GaugeInstance gauge;
-      for (GaugeHeader* const* g = module_.linkage->gauges;
-           g < std::end(module_.linkage->gauges) && *g != nullptr; ++g)
-        if ((*g)->name != nullptr && placement.gauge == (*g)->name) {
-          gauge.header = *g;
-          break;
+      if (!names_module(placement.module, module_.name)) {
+        const LoadedModule* other = nullptr;
+        for (const LoadedModule& candidate : others_)
+          if (names_module(placement.module, candidate.name))
+            other = &candidate;
+        const std::string where = file_name_only(panel_.file) + ":" +
+                                  std::to_string(placement.line) + ": gauge " +
+                                  placement.module + "!" + placement.gauge;
+        if (other == nullptr) {
+          observe(where + " is not in this module; skipped");
+          continue;
         }
+        gauge.header = gauge_in(*other, placement.gauge);
+        if (gauge.header == nullptr) {
+          observe(where + ": module " + other->name +
+                  " holds no gauge of that name; it stays a placeholder");
+          continue;
+        }
+        gauge.module = other;
+      } else {
+        gauge.header = gauge_in(module_, placement.gauge);
+      }
       gauge.window = w;
       gauge.placement = &placement;
-      gauge.ordinal = ++seen[placement.gauge];
+      gauge.ordinal = ++seen[gauge_label(gauge)];
       collect_elements(gauge.header->elements, gauge.elements);
       for (ElementHeader* element : gauge.elements)
         for (ModuleVar* var : bound_vars(element)) gauge.sources.push_back(var);
       instances_.push_back(std::move(gauge));
     }
   }
-  if (instances_.empty())
+  if (std::none_of(instances_.begin(), instances_.end(),
+                   [](const GaugeInstance& g) { return g.module == nullptr; }))
     observe(file_name_only(panel_.file) + ": the panel places no gauge of " +
             module_.name);
   aircraft_.set_window_actions({.open =
@@ -338,6 +403,22 @@ void Host::start() {
     ModuleCallNote note("the module's init routine");
     module_.linkage->init();
   }
+  for (LoadedModule& other : others_) {
+    other.imports->entries[0].pointer = service_table.data();
+    if (other.linkage->init == nullptr) continue;
+    auto init = [&] {
+      ModuleCallNote note("the module's init routine");
+      other.linkage->init();
+    };
+    std::string why;
+    if (run_stoppable(init, why)) continue;
+    observe("module " + other.name + " " + why + ": its gauges are stopped");
+    for (GaugeInstance& gauge : instances_)
+      if (gauge.module == &other) {
+        gauge.stopped = true;
+        gauge.stop_note = "module " + other.name + " " + why;
+      }
+  }
   for (size_t w = 0; w < panel_.windows.size(); ++w)
     if (panel_.windows[w].visible) set_window(w, true);
   apply_window_actions();
@@ -350,6 +431,16 @@ void Host::stop() {
   if (module_.linkage->deinit) {
     ModuleCallNote note("the module's deinit routine");
     module_.linkage->deinit();
+  }
+  for (LoadedModule& other : others_) {
+    auto deinit = [&] {
+      ModuleCallNote note("the module's deinit routine");
+      other.linkage->deinit();
+    };
+    std::string why;
+    if (other.linkage->deinit && !run_stoppable(deinit, why))
+      observe("module " + other.name + " " + why);
+    other.imports->entries[0].pointer = nullptr;
   }
   module_.imports->entries[0].pointer = nullptr;
   active_host = nullptr;
@@ -521,21 +612,39 @@ void Host::set_window(size_t window, bool open) {
     } else if (gauge.installed) {
       gauge.installed = false;
       use_parameter_text(gauge);
-      if (gauge.header->callback) {
-        ModuleCallNote note("the gauge callback, kill notice", gauge.header);
-        gauge.header->callback(gauge.header, kNoticeKill, nullptr);
-      }
+      if (gauge.header->callback)
+        call_module(gauge, [&] {
+          ModuleCallNote note("the gauge callback, kill notice", gauge.header);
+          gauge.header->callback(gauge.header, kNoticeKill, nullptr);
+        });
     }
   }
   if (!open) return;
   for (GaugeInstance& gauge : instances_) {
     if (gauge.window != window || !gauge.installed) continue;
     use_parameter_text(gauge);
-    if (gauge.header->callback) {
-      ModuleCallNote note("the gauge callback, connect notice", gauge.header);
-      gauge.header->callback(gauge.header, kNoticeConnect, nullptr);
-    }
+    if (gauge.header->callback)
+      call_module(gauge, [&] {
+        ModuleCallNote note("the gauge callback, connect notice", gauge.header);
+        gauge.header->callback(gauge.header, kNoticeConnect, nullptr);
+      });
   }
+}
+
+template <typename Call>
+bool Host::call_module(GaugeInstance& gauge, Call&& call) {
+  if (gauge.module == nullptr && !stop_own_gauges_) {
+    call();
+    return true;
+  }
+  if (gauge.stopped) return false;
+  std::string why;
+  if (run_stoppable(call, why)) return true;
+  gauge.stopped = true;
+  gauge.installed = false;
+  gauge.stop_note = gauge_label(gauge) + " " + why;
+  observe(gauge.stop_note + ": the gauge is stopped");
+  return false;
 }
 
 void Host::use_parameter_text(GaugeInstance& gauge) {
@@ -544,6 +653,11 @@ void Host::use_parameter_text(GaugeInstance& gauge) {
 }
 
 void Host::install(GaugeInstance& gauge) {
+  if (gauge.stopped) return;
+  call_module(gauge, [&] { install_unguarded(gauge); });
+}
+
+void Host::install_unguarded(GaugeInstance& gauge) {
   // A gauge may write into its parameter text: every install gets a fresh
   // copy.
   const std::string& text = gauge.placement->parameter_text;
@@ -592,6 +706,10 @@ void Host::run_frames(int64_t frames) {
 }
 
 void Host::update(GaugeInstance& gauge) {
+  call_module(gauge, [&] { update_unguarded(gauge); });
+}
+
+void Host::update_unguarded(GaugeInstance& gauge) {
   use_parameter_text(gauge);
   if (gauge.header->callback) send_update_notice(gauge.header);
   for (ModuleVar* var : gauge.sources)
@@ -689,13 +807,14 @@ bool Host::element_view(const GaugeInstance& gauge, int number,
 
 GaugeInstance* Host::find_instance(std::string_view gauge, int ordinal) {
   for (GaugeInstance& instance : instances_)
-    if (instance.placement->gauge == gauge && instance.ordinal == ordinal)
+    if (gauge_named(instance, gauge) && instance.ordinal == ordinal)
       return &instance;
   return nullptr;
 }
 
 const MouseRect* Host::press(GaugeInstance& gauge, int32_t x, int32_t y,
                              uint32_t button) {
+  if (gauge.stopped) return nullptr;
   const MouseRect* area = child_at(gauge.header->mouse_areas, x, y, button);
   if (area != nullptr) repeat(gauge, area, x, y, button);
   return area;
@@ -709,8 +828,10 @@ void Host::repeat(GaugeInstance& gauge, const MouseRect* area, int32_t x,
     PointRecord point{x - area->box.x, y - area->box.y, gauge.header,
                       const_cast<MouseRect*>(area)};
     use_parameter_text(gauge);
-    ModuleCallNote note("a mouse callback", gauge.header);
-    area->callback(&point, button);
+    call_module(gauge, [&] {
+      ModuleCallNote note("a mouse callback", gauge.header);
+      area->callback(&point, button);
+    });
   }
   apply_window_actions();
 }
@@ -722,13 +843,17 @@ void Host::drag(GaugeInstance& gauge, const MouseRect* area, int32_t x,
 }
 
 std::string Host::tooltip(GaugeInstance& gauge, int32_t x, int32_t y) {
+  if (gauge.stopped) return {};
   const TooltipSource source = tooltip_at(gauge.header->mouse_areas, x, y);
   if (source.tooltip == nullptr)
     return source.help_id ? help_text(source.help_id) : std::string();
   if (source.tooltip->help_id != 0) return help_text(source.tooltip->help_id);
   use_parameter_text(gauge);
-  std::string text = format_tooltip(source.tooltip->text, source.tooltip->args,
-                                    source.tooltip->event);
+  std::string text;
+  call_module(gauge, [&] {
+    text = format_tooltip(source.tooltip->text, source.tooltip->args,
+                          source.tooltip->event);
+  });
   apply_window_actions();
   return text;
 }

@@ -70,6 +70,11 @@ struct ElementState {
 
 struct GaugeInstance {
   GaugeHeader* header = nullptr;
+  // The module holding the gauge when it is not ours, else null.
+  const LoadedModule* module = nullptr;
+  // Another module's gauge the host stopped: it is never called again.
+  bool stopped = false;
+  std::string stop_note;
   size_t window = 0;
   const GaugePlacement* placement = nullptr;
   int ordinal = 1;  // among placements of the same gauge, panel order
@@ -82,13 +87,22 @@ struct GaugeInstance {
   std::vector<ElementState> states;
 };
 
+// How messages name a gauge: "Module!Gauge" for another module's, the
+// gauge's name alone for ours.
+std::string gauge_label(const GaugeInstance& gauge);
+// Whether `name` ("Gauge" for ours, "Module!Gauge" for another's) names it.
+bool gauge_named(const GaugeInstance& gauge, std::string_view name);
+
 class Host {
  public:
   // Checks every placement against the module before anything runs. The
   // frames are counted on from `first_frame` (a panel built again in place
-  // of another carries on its count).
+  // of another carries on its count). `others` are the other modules the
+  // panel names that could be loaded; their gauges run beside ours, each
+  // stopped alone when it calls what the host does not provide or faults.
   static std::variant<std::unique_ptr<Host>, std::string> create(
-      LoadedModule module, PanelConfig panel, int64_t first_frame = 0);
+      LoadedModule module, PanelConfig panel, int64_t first_frame = 0,
+      std::vector<LoadedModule> others = {});
   ~Host();
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
@@ -101,6 +115,11 @@ class Host {
   Aircraft& aircraft() { return aircraft_; }
   const PanelConfig& panel() const { return panel_; }
   const LoadedModule& module() const { return module_; }
+  const std::vector<LoadedModule>& other_modules() const { return others_; }
+  // Stops the module's own gauges as it stops other modules' (a service the
+  // host does not provide, a fault) rather than ending the host: for
+  // validating a module that is not ours.
+  void stop_misbehaving_gauges() { stop_own_gauges_ = true; }
   int64_t frame() const { return frame_; }
 
   void run_frames(int64_t frames);
@@ -161,7 +180,16 @@ class Host {
                          int32_t* integer, const char** text);
 
  private:
-  Host(LoadedModule module, PanelConfig panel, int64_t first_frame);
+  Host(LoadedModule module, PanelConfig panel, int64_t first_frame,
+       std::vector<LoadedModule> others);
+
+  // Runs `call` into the gauge's module. Another module's gauge is stopped
+  // when the call reaches a service the host does not provide or faults;
+  // the host then comes back here. False when the gauge is (now) stopped.
+  template <typename Call>
+  bool call_module(GaugeInstance& gauge, Call&& call);
+  void install_unguarded(GaugeInstance& gauge);
+  void update_unguarded(GaugeInstance& gauge);
 
   std::optional<size_t> window_index(uint32_t ident) const;
   void observe(std::string text);
@@ -181,9 +209,11 @@ class Host {
   };
 
   LoadedModule module_;
+  std::vector<LoadedModule> others_;
   PanelConfig panel_;
   Aircraft aircraft_;
   bool started_ = false;
+  bool stop_own_gauges_ = false;
   int64_t frame_ = 0;
   std::vector<bool> window_open_;
   std::vector<GaugeInstance> instances_;

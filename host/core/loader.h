@@ -21,5 +21,11 @@ bool load_module(const std::string& path, LoadedModule& module,
                  std::string& error);
 void unload_module(LoadedModule& module);
 
+// Whether this build can load modules other than ours (the native build has
+// ours linked in and loads none).
+bool loads_other_modules();
+// The folder holding the host program, empty when unknown.
+std::string host_program_folder();
+
 // The module's file name, for messages and --help.
 const char* default_module_file();

@@ -74,8 +74,10 @@ const char* text_in_image(const char* text) {
   return nullptr;
 }
 
-// A fault inside the module ends the host with a message naming the module
-// and what was being called; it is never retried, so it cannot hang.
+// A fault inside our module ends the host with a message naming the module
+// and what was being called; it is never retried, so it cannot hang. A
+// fault inside another module's gauge stops that gauge alone (the signal
+// mask is restored by the jump back, so the handler stays armed).
 // The module whose code was running: the one holding the faulting
 // instruction, else the one last loaded.
 const MappedImage* running_module(void* context) {
@@ -91,6 +93,15 @@ const MappedImage* running_module(void* context) {
 void report_fault(int signal_number, siginfo_t* info, void* context) {
   char message[512];
   const uint32_t address = address_of(info->si_addr);
+  // Another module's gauge is stopped alone; the host carries on.
+  if (StopPoint* point = current_stop_point) {
+    std::snprintf(message, sizeof message,
+                  "faulted (%s at address 0x%08x) in %s",
+                  strsignal(signal_number), address,
+                  current_module_call.what ? current_module_call.what
+                                           : "a call of the host");
+    stop_module_call(*point, message);
+  }
   const MappedImage* owner = running_module(context);
   const char* gauge = nullptr;
   if (current_module_call.gauge != nullptr &&
@@ -162,7 +173,7 @@ void catch_faults() {
   sigaltstack(&alternate, nullptr);
   struct sigaction action {};
   action.sa_sigaction = report_fault;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
   for (const int signal_number : {SIGSEGV, SIGBUS, SIGILL, SIGFPE})
     sigaction(signal_number, &action, nullptr);
@@ -409,3 +420,7 @@ void unload_module(LoadedModule& module) {
 }
 
 const char* default_module_file() { return "Corvelain_Instr.gau"; }
+
+bool loads_other_modules() { return true; }
+
+std::string host_program_folder() { return program_directory().string(); }

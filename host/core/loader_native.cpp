@@ -19,3 +19,7 @@ bool load_module(const std::string& path, LoadedModule& module,
 void unload_module(LoadedModule& module) { module = {}; }
 
 const char* default_module_file() { return "(linked in)"; }
+
+bool loads_other_modules() { return false; }
+
+std::string host_program_folder() { return {}; }

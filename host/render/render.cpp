@@ -1071,6 +1071,11 @@ Lighting lighting_of(Host& host, bool night) {
   return lighting;
 }
 
+// A gauge of a module this host could not load, or one it stopped.
+bool drawn_as_placeholder(const GaugeInstance* gauge) {
+  return gauge == nullptr || gauge->header == nullptr || gauge->stopped;
+}
+
 const GaugeInstance* instance_of(const Host& host,
                                  const GaugePlacement& placement) {
   const GaugeInstance* gauge = nullptr;
@@ -1117,7 +1122,7 @@ void take_placement_inputs(const GaugePlacement& placement,
   put_bytes(out, placement.width.value_or(INT32_MIN));
   put_bytes(out, placement.height.value_or(INT32_MIN));
   put_bytes(out, gauge);
-  if (gauge == nullptr || gauge->header == nullptr) return;
+  if (drawn_as_placeholder(gauge)) return;
   put_bytes(out, gauge->installed);
   for (size_t i = 0; i < gauge->elements.size(); ++i) {
     const ElementHeader* head = gauge->elements[i];
@@ -1144,6 +1149,13 @@ std::pair<int32_t, int32_t> WindowRenderer::size_of(
   return {width, height};
 }
 
+BitmapSource& WindowRenderer::bitmaps_of(const GaugeInstance& gauge) {
+  if (gauge.module == nullptr) return *bitmaps_;
+  std::unique_ptr<BitmapSource>& source = other_bitmaps_[gauge.module->handle];
+  if (!source) source = module_bitmaps(*gauge.module);
+  return *source;
+}
+
 void WindowRenderer::paint(Host& host, const PanelWindow& window,
                            const Lighting& lighting, Image& picture,
                            const PixelRect& within,
@@ -1163,11 +1175,11 @@ void WindowRenderer::paint(Host& host, const PanelWindow& window,
   }
   for (const GaugePlacement& placement : window.gauges) {
     const GaugeInstance* gauge = instance_of(host, placement);
-    if (gauge == nullptr || gauge->header == nullptr)
+    if (drawn_as_placeholder(gauge))
       draw_placeholder(picture, placement, within);
     else if (gauge->installed)
-      draw_gauge(picture, *gauge, *bitmaps_, lighting, notes, layers_.get(),
-                 within);
+      draw_gauge(picture, *gauge, bitmaps_of(*gauge), lighting, notes,
+                 layers_.get(), within);
   }
 }
 
@@ -1197,7 +1209,7 @@ WindowPicture WindowRenderer::render(Host& host, size_t window_index,
 PixelRect WindowRenderer::placement_area(const GaugePlacement& placement,
                                          const GaugeInstance* gauge,
                                          const Image& picture) {
-  if (gauge == nullptr || gauge->header == nullptr) {
+  if (drawn_as_placeholder(gauge)) {
     const double width = placement.width.value_or(kDefaultPlaceholderSize);
     const double height = placement.height.value_or(int32_t(width));
     return intersect(
@@ -1205,7 +1217,8 @@ PixelRect WindowRenderer::placement_area(const GaugePlacement& placement,
         pixels_within(placement.x, placement.y, placement.x + width,
                       placement.y + height, picture));
   }
-  const std::optional<GaugeFrame> frame = placed_gauge_frame(*gauge, *bitmaps_);
+  const std::optional<GaugeFrame> frame =
+      placed_gauge_frame(*gauge, bitmaps_of(*gauge));
   if (!frame) return {};
   return intersect(
       whole(picture),

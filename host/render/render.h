@@ -133,8 +133,10 @@ class WindowRenderer {
   std::pair<int32_t, int32_t> picture_size(const PanelWindow& window);
   // placed_gauge_frame with this renderer's bitmaps.
   std::optional<GaugeFrame> gauge_frame_of(const GaugeInstance& gauge) {
-    return placed_gauge_frame(gauge, *bitmaps_);
+    return placed_gauge_frame(gauge, bitmaps_of(gauge));
   }
+  // Ours, or the bitmaps of the other module holding the gauge.
+  BitmapSource& bitmaps_of(const GaugeInstance& gauge);
 
  private:
   const Image* background(const PanelWindow& window);
@@ -149,6 +151,8 @@ class WindowRenderer {
                            const GaugeInstance* gauge, const Image& picture);
 
   std::unique_ptr<BitmapSource> bitmaps_;
+  // By module handle, made when first wanted.
+  std::map<const void*, std::unique_ptr<BitmapSource>> other_bitmaps_;
   std::map<std::string, std::optional<Image>> backgrounds_;
   std::shared_ptr<LayerCache> layers_;  // of bitmaps_' images
 };

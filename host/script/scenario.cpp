@@ -114,7 +114,7 @@ std::optional<GaugeRef> parse_gauge(std::string_view text) {
 std::string placed_problem(const Host& host, const ScenarioArgument& arg) {
   std::vector<std::string> names;
   for (const GaugeInstance& g : host.instances()) {
-    if (g.placement->gauge == arg.gauge && g.ordinal == arg.whole) return "";
+    if (gauge_named(g, arg.gauge) && g.ordinal == arg.whole) return "";
     names.push_back(scenario_gauge_reference(g));
   }
   if (names.empty()) return "the panel places no gauge of the module";
@@ -271,8 +271,7 @@ std::string read_argument(const CommandRow& row, const Param& param,
       arg.whole = ref->ordinal;
       if (!panel_settled) return "";
       for (const GaugeInstance& g : host.instances())
-        if (g.placement->gauge == ref->name && g.ordinal == ref->ordinal)
-          return "";
+        if (gauge_named(g, ref->name) && g.ordinal == ref->ordinal) return "";
       return "the panel places no gauge " + w;
     }
     case Kind::kPlaced: {
@@ -1390,7 +1389,7 @@ ScenarioOutcome run_scenario(const ScenarioScript& script,
 }
 
 std::string scenario_gauge_reference(const GaugeInstance& gauge) {
-  std::string ref = gauge.placement->gauge;
+  std::string ref = gauge_label(gauge);
   if (gauge.ordinal != 1) ref += "#" + std::to_string(gauge.ordinal);
   return ref;
 }

@@ -19,12 +19,13 @@ constexpr int64_t kMostFramesCaughtUp = 4;
 
 std::variant<std::unique_ptr<LivePanel>, std::string> LivePanel::open(
     const LoadedModule& module, std::string panel_path, int rate,
-    Clock::time_point now) {
+    Clock::time_point now, std::vector<std::string> gauge_folders) {
   if (rate < kMinRate || rate > kMaxRate)
     return "the rate must be " + std::to_string(kMinRate) + " to " +
            std::to_string(kMaxRate) + " frames a second";
   std::unique_ptr<LivePanel> panel(
       new LivePanel(module, std::move(panel_path), rate, now));
+  panel->gauge_folders_ = std::move(gauge_folders);
   panel->stamp_ = panel->file_stamp();
   auto read = panel->read_panel();
   if (auto* why = std::get_if<std::string>(&read)) return *why;
@@ -75,9 +76,13 @@ LivePanel::read_panel() const {
 
 std::variant<LivePanel::Built, std::string> LivePanel::build(
     PanelConfig panel, int64_t first_frame) const {
+  load_other_modules(panel, module_.name, gauge_folders_, others_);
+  panel.notes.insert(panel.notes.end(), others_.notes.begin(),
+                     others_.notes.end());
   std::unique_ptr<BitmapSource> bitmaps = module_bitmaps(module_);
   resolve_panel_window_sizes(panel, module_, *bitmaps);
-  auto created = Host::create(module_, std::move(panel), first_frame);
+  auto created =
+      Host::create(module_, std::move(panel), first_frame, others_.loaded);
   if (auto* why = std::get_if<std::string>(&created)) return *why;
   Built built;
   built.host = std::move(std::get<std::unique_ptr<Host>>(created));
@@ -259,8 +264,7 @@ bool LivePanel::draw(size_t window) {
 }
 
 bool LivePanel::draw_area(WindowPixels& kept, size_t window,
-                          const PixelRect& area, int64_t frame,
-                          uint8_t again) {
+                          const PixelRect& area, int64_t frame, uint8_t again) {
   const size_t row_bytes = size_t(area.x1 - area.x0 + 1) * 3;
   area_before_.resize(row_bytes * size_t(area.y1 - area.y0 + 1));
   for (int32_t y = area.y0; y <= area.y1; ++y)

@@ -19,6 +19,7 @@
 
 #include "host/core/host.h"
 #include "host/core/loader.h"
+#include "host/core/other_modules.h"
 #include "host/render/render.h"
 #include "host/script/scenario.h"
 #include "host/validate/sound_watch.h"
@@ -85,9 +86,11 @@ class LivePanel {
   // Reads the panel file, builds the panel on `module` (loaded once, kept
   // by the caller) and starts it. "FILE:LINE: reason" when the file does
   // not make a panel, "FILE: reason" when it cannot be read as one.
+  // Other modules the panel names are looked for in the panel's folder, then
+  // in `gauge_folders`, then beside the program, and loaded once each.
   static std::variant<std::unique_ptr<LivePanel>, std::string> open(
       const LoadedModule& module, std::string panel_path, int rate,
-      Clock::time_point now);
+      Clock::time_point now, std::vector<std::string> gauge_folders = {});
   ~LivePanel();
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
@@ -199,6 +202,9 @@ class LivePanel {
   static void heard(void* self, const SoundPlay& play);
 
   LoadedModule module_;
+  std::vector<std::string> gauge_folders_;
+  // Before host_, so that the host is gone before they are unloaded.
+  mutable OtherModules others_;
   std::string panel_path_;
   std::unique_ptr<Host> host_;
   std::unique_ptr<WindowRenderer> renderer_;
